@@ -1,0 +1,20 @@
+# The two commands a newcomer needs; each installs what it uses first.
+#   make run    opens Pixelkite (the Windows program under Wine on Linux)
+#   make test   runs every test suite
+.PHONY: run test setup build clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake --preset native
+	cmake --build build/native -j$$(nproc)
+
+run: setup
+	@bash scripts/run.sh
+
+test: setup
+	@bash scripts/test.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,95 @@
+// Checked access to untrusted bytes.
+//
+// Every parser in Pixelkite reads file and resource bytes through these
+// helpers: ranges are checked with integers in subtraction form (never with
+// pointer arithmetic that could overflow), and sizes are computed with
+// helpers that report overflow instead of wrapping.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+
+namespace pk {
+
+using Bytes = std::span<const uint8_t>;
+using MutableBytes = std::span<uint8_t>;
+
+// True when [offset, offset + length) lies inside a buffer of `size` bytes.
+constexpr bool RangeFits(uint64_t offset, uint64_t length, uint64_t size) {
+  return offset <= size && length <= size - offset;
+}
+
+// Overflow-reporting arithmetic on unsigned 64-bit sizes.
+constexpr std::optional<uint64_t> CheckedAdd(uint64_t a, uint64_t b) {
+  uint64_t r;
+  if (__builtin_add_overflow(a, b, &r)) return std::nullopt;
+  return r;
+}
+constexpr std::optional<uint64_t> CheckedMul(uint64_t a, uint64_t b) {
+  uint64_t r;
+  if (__builtin_mul_overflow(a, b, &r)) return std::nullopt;
+  return r;
+}
+
+inline uint16_t LoadU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t LoadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline int32_t LoadI32(const uint8_t* p) { return static_cast<int32_t>(LoadU32(p)); }
+inline uint32_t LoadU32Be(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+inline void StoreU16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+inline void StoreU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+inline void StoreI32(uint8_t* p, int32_t v) { StoreU32(p, static_cast<uint32_t>(v)); }
+
+// A bounded little-endian reader over a byte span. Reads past the end yield
+// nullopt and leave the reader where it was; nothing ever reads outside the span.
+class ByteReader {
+ public:
+  ByteReader() = default;
+  explicit ByteReader(Bytes bytes) : bytes_(bytes) {}
+
+  size_t size() const { return bytes_.size(); }
+  Bytes bytes() const { return bytes_; }
+
+  std::optional<uint8_t> U8(size_t offset) const {
+    if (!RangeFits(offset, 1, bytes_.size())) return std::nullopt;
+    return bytes_[offset];
+  }
+  std::optional<uint16_t> U16(size_t offset) const {
+    if (!RangeFits(offset, 2, bytes_.size())) return std::nullopt;
+    return LoadU16(bytes_.data() + offset);
+  }
+  std::optional<uint32_t> U32(size_t offset) const {
+    if (!RangeFits(offset, 4, bytes_.size())) return std::nullopt;
+    return LoadU32(bytes_.data() + offset);
+  }
+  std::optional<int32_t> I32(size_t offset) const {
+    auto v = U32(offset);
+    if (!v) return std::nullopt;
+    return static_cast<int32_t>(*v);
+  }
+  std::optional<uint32_t> U32Be(size_t offset) const {
+    if (!RangeFits(offset, 4, bytes_.size())) return std::nullopt;
+    return LoadU32Be(bytes_.data() + offset);
+  }
+  // The sub-span [offset, offset + length), or nullopt when it does not fit.
+  std::optional<Bytes> Sub(uint64_t offset, uint64_t length) const {
+    if (!RangeFits(offset, length, bytes_.size())) return std::nullopt;
+    return bytes_.subspan(size_t(offset), size_t(length));
+  }
+
+ private:
+  Bytes bytes_;
+};
+
+}  // namespace pk

@@ -1,0 +1,43 @@
+// Files as the codec uses them: opened without sharing, reads of existing
+// files only, writes that replace the target only once every byte is down.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace pk::platform {
+
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to `count` bytes; `*done` receives the number read. False on an
+  // I/O error (a short read at end of file is not an error).
+  virtual bool Read(void* buffer, uint32_t count, uint32_t* done) = 0;
+  // Writes `count` bytes; `*done` receives the number written.
+  virtual bool Write(const void* buffer, uint32_t count, uint32_t* done) = 0;
+  // Moves the position to `offset` bytes from the start. The position is a
+  // signed 32-bit value as the Windows call takes it: a negative one fails.
+  // Moving past the end succeeds (a later read comes up short).
+  virtual bool SeekFromStart(int32_t offset) = 0;
+  // The file's length in bytes. Readers bound every size field by it before
+  // they allocate anything.
+  virtual uint64_t Length() = 0;
+};
+
+// Opens an existing file for reading, without sharing; none when it cannot.
+std::unique_ptr<File> OpenFileForRead(const char* path);
+
+// A file being written in place of `path`. The bytes go to a temporary file in
+// the same folder; Commit() puts it in place of the target (replacing any file
+// of that name). Destroyed without a successful Commit(), it removes the
+// temporary file and the target stays as it was.
+class ReplacementFile : public File {
+ public:
+  virtual bool Commit() = 0;
+};
+
+// Begins a replacement of `path`; none when the temporary file cannot be made.
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path);
+
+}  // namespace pk::platform

@@ -1,0 +1,64 @@
+// PNG decoding through the Windows Imaging Component.
+#include <windows.h>
+#include <wincodec.h>
+
+#include "platform/png.h"
+
+namespace pk::platform {
+
+namespace {
+
+template <typename T>
+struct ComPtr {
+  T* p = nullptr;
+  ~ComPtr() {
+    if (p) p->Release();
+  }
+  T** operator&() { return &p; }
+  T* operator->() const { return p; }
+};
+
+uint32_t BigEndian(const uint8_t* q) {
+  return (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
+}
+
+}  // namespace
+
+std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> png) {
+  // Refuse oversized pictures from the header before the decoder inflates anything.
+  if (png.size() < 33 || png.size() > 0xFFFFFFFFu) return std::nullopt;
+  uint32_t width = BigEndian(png.data() + 16), height = BigEndian(png.data() + 20);
+  if (width == 0 || height == 0 || width > kMaxPngSide || height > kMaxPngSide) return std::nullopt;
+
+  HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::optional<RgbaPicture> result;
+  {
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICBitmapSource> converted;
+    UINT w = 0, h = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromMemory(const_cast<BYTE*>(png.data()), DWORD(png.size()))) &&
+        SUCCEEDED(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(decoder->GetFrame(0, &frame)) &&
+        SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &converted)) &&
+        SUCCEEDED(converted->GetSize(&w, &h)) && w == width && h == height) {
+      RgbaPicture picture;
+      picture.width = int(w);
+      picture.height = int(h);
+      picture.pixels.resize(size_t(w) * h);
+      // BGRA bytes in memory are 0xAARRGGBB words on a little-endian machine.
+      if (SUCCEEDED(converted->CopyPixels(nullptr, w * 4, UINT(picture.pixels.size() * 4),
+                                          reinterpret_cast<BYTE*>(picture.pixels.data()))))
+        result = std::move(picture);
+    }
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return result;
+}
+
+}  // namespace pk::platform

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs everything Pixelkite needs to build and test on Debian 12.
+# Idempotent and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  # native build and tests
+  build-essential cmake ninja-build pkg-config googletest libspng-dev
+  # fuzzing (clang with libFuzzer and the sanitizer runtimes)
+  clang libclang-rt-14-dev
+  # Windows builds: mingw-w64 with POSIX threads (GoogleTest needs std::thread)
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  # Windows tests under 64-bit Wine, GUI tests under Xvfb, Chinese text
+  wine64 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+  # tests that read and write files made by other tools
+  python3 python3-pil
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes code page 936 (GBK) from a Chinese locale.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi
+
+# Optional steps contributed by other parts of the project (for example the
+# unpacking of test modules) live beside this script as setup-*.sh.
+here=$(cd "$(dirname "$0")" && pwd)
+for extra in "$here"/setup-*.sh; do
+  [ -e "$extra" ] || continue
+  bash "$extra"
+done

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Every test suite of the project, in order: native, native with sanitizers,
+# the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
+# only: these machines cannot run 32-bit programs), the GUI end to end under
+# Xvfb, and a short fuzz run. Prints one line per suite and a summary.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+export PK_WINEPREFIX=${PK_WINEPREFIX:-$root/build/wineprefix}
+fuzz_seconds=${PK_FUZZ_SECONDS:-15}
+
+stop_wine() {
+  if [ -d "$PK_WINEPREFIX" ]; then
+    WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true
+  fi
+}
+trap stop_wine EXIT
+
+passed=0 failed=0 failures=()
+suite() {  # suite NAME COMMAND...
+  local name=$1; shift
+  echo "=== $name"
+  if "$@"; then
+    passed=$((passed + 1)); echo "=== $name: ok"
+  else
+    failed=$((failed + 1)); failures+=("$name"); echo "=== $name: FAILED"
+  fi
+}
+
+build() {  # build PRESET [TARGETS...]
+  local preset=$1; shift
+  cmake --preset "$preset" >/dev/null && cmake --build "build/$preset" -j"$jobs" "$@"
+}
+ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 "${@:2}"; }
+
+suite native bash -c "$(declare -f build ctest_in); jobs=$jobs; build native && ctest_in native"
+suite native-asan bash -c "$(declare -f build ctest_in); jobs=$jobs; build native-asan && ctest_in native-asan"
+suite win64-wine bash -c "$(declare -f build ctest_in); jobs=$jobs; build win64 && ctest_in win64"
+suite win32-build bash -c "$(declare -f build); jobs=$jobs; build win32"
+if [ -x tests/e2e/run.sh ]; then
+  suite gui-e2e tests/e2e/run.sh "$root/build/win64"
+fi
+suite fuzz scripts/fuzz.sh "$fuzz_seconds"
+
+echo
+[ ${#failures[@]} -gt 0 ] && echo "failed suites: ${failures[*]}"
+echo "suites: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

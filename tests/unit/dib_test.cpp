@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "codec/dib.h"
+#include "codec/icon_set.h"
+#include "tests/support/ico_builder.h"
+
+namespace pk {
+namespace {
+
+BitmapInfoHeader Header(int32_t width, uint16_t bits, uint32_t clrUsed = 0, uint16_t planes = 1) {
+  BitmapInfoHeader h;
+  h.biSize = 40;
+  h.biWidth = width;
+  h.biHeight = 2;
+  h.biPlanes = planes;
+  h.biBitCount = bits;
+  h.biClrUsed = clrUsed;
+  return h;
+}
+
+TEST(DibHelpers, ColourTableFollowsClrUsedThenDepth) {
+  struct Case { uint16_t bits; uint32_t clrUsed; uint32_t count; uint16_t tableSize; } cases[] = {
+      {24, 0, 0, 0},     {8, 300, 300, 1200}, {24, 16, 16, 64}, {2, 0, 0, 0},
+      {1, 0, 2, 8},      {4, 0, 16, 64},      {8, 0, 256, 1024},
+      // 16384 colours and more wrap the 16-bit table size, as pixel rows have always been placed.
+      {8, 16384, 16384, 0}, {8, 16385, 16385, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, biClrUsed " << c.clrUsed);
+    BitmapInfoHeader h = Header(1, c.bits, c.clrUsed);
+    EXPECT_EQ(DibColorCount(h), c.count);
+    EXPECT_EQ(DibColorTableSize(h), c.tableSize);
+    EXPECT_EQ(DibPixelStart(h), 40u + c.tableSize);
+  }
+}
+
+TEST(DibHelpers, RowStrideRoundsToWholeWords) {
+  struct Case { uint16_t bits; int32_t width; int32_t stride; } cases[] = {
+      {1, 1, 4}, {1, 32, 4}, {1, 33, 8}, {4, 16, 8}, {24, 3, 12}, {32, 48, 192}, {8, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, width " << c.width);
+    EXPECT_EQ(DibRowStride(Header(c.width, c.bits)), c.stride);
+  }
+  EXPECT_EQ(DibRowStride(Header(8, 4, 0, 2)), 8);  // planes multiply the depth
+}
+
+TEST(DibHelpers, HeaderRoundTripsThroughBytes) {
+  BitmapInfoHeader h = Header(-7, 24, 5);
+  h.biHeight = -33;
+  h.biXPelsPerMeter = 2835;
+  uint8_t bytes[40];
+  h.Write(bytes);
+  auto back = BitmapInfoHeader::Read(Bytes(bytes, 40));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->biWidth, -7);
+  EXPECT_EQ(back->biHeight, -33);
+  EXPECT_EQ(back->biXPelsPerMeter, 2835);
+  EXPECT_EQ(back->biClrUsed, 5u);
+  EXPECT_FALSE(BitmapInfoHeader::Read(Bytes(bytes, 39)));
+}
+
+IconSetImage ImageOf(const std::vector<uint8_t>& bytes) {
+  IconSetImage image;
+  EXPECT_TRUE(image.AssignData(Bytes(bytes.data(), bytes.size())));
+  return image;
+}
+
+TEST(BindIconImage, PlacesColourAndMaskRows) {
+  auto image = ImageOf(test::DibImage(32, 32, 4));
+  ASSERT_EQ(image.dataSize, 744u);
+  ASSERT_TRUE(BindIconImage(&image));
+  EXPECT_EQ(image.width, 32);
+  EXPECT_EQ(image.height, 32);
+  EXPECT_EQ(image.bitCount, 4u);
+  EXPECT_EQ(image.header, image.data.get());
+  EXPECT_EQ(image.xorBits - image.data.get(), 104);
+  EXPECT_EQ(image.andBits - image.data.get(), 616);
+  EXPECT_EQ(image.Header().biHeight, 64);  // the doubled height stays in the bytes
+}
+
+TEST(BindIconImage, OddHeightTruncatesAndPlanesMultiply) {
+  auto image = ImageOf(test::DibImage(16, 16, 4, {.heightField = 33}));
+  ASSERT_TRUE(BindIconImage(&image));
+  EXPECT_EQ(image.height, 16);
+  auto planar = ImageOf(test::DibImage(8, 8, 4, {.planes = 2}));
+  ASSERT_TRUE(BindIconImage(&planar));
+  EXPECT_EQ(planar.bitCount, 8u);
+}
+
+TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
+  std::vector<uint8_t> whole = test::DibImage(32, 32, 8);
+  struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
+      {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39)},
+      {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500)},
+      {"mask cut by one byte", std::vector<uint8_t>(whole.begin(), whole.end() - 1)},
+      {"no mask", test::DibImage(32, 32, 8, {.withMask = false})},
+      {"colour table far larger than the bytes", test::DibImage(4, 4, 24, {.clrUsed = 0x12345678, .tableEntries = 0})},
+      {"huge width", test::DibImage(1, 1, 32, {}) },
+      {"negative height", test::DibImage(4, 4, 8, {.heightField = -8})},
+  };
+  // A width field claiming 2^30 pixels on a one-pixel image.
+  StoreU32(cases[5].bytes.data() + 4, 1u << 30);
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto image = ImageOf(c.bytes);
+    EXPECT_FALSE(BindIconImage(&image));
+  }
+  EXPECT_FALSE(BindIconImage(nullptr));
+  IconSetImage empty;
+  EXPECT_FALSE(BindIconImage(&empty));
+}
+
+TEST(BindIconImage, DescribesPngImagesFromTheirHeader) {
+  auto image = ImageOf(test::PngImage(256, 256));
+  ASSERT_TRUE(BindIconImage(&image));
+  EXPECT_EQ(image.format, ImageFormat::Png);
+  EXPECT_EQ(image.width, 256);
+  EXPECT_EQ(image.height, 256);
+  EXPECT_EQ(image.bitCount, 32u);
+  EXPECT_EQ(image.header, nullptr);
+  EXPECT_EQ(image.xorBits, nullptr);
+  // A PNG signature without a sound IHDR is refused.
+  auto png = test::PngImage(4, 4);
+  png[15] = 'X';  // chunk type "IHDX"
+  auto broken = ImageOf(png);
+  EXPECT_FALSE(BindIconImage(&broken));
+}
+
+TEST(IconSetRecord, PathFieldsKeepAtMost259Bytes) {
+  auto set = NewIconSet(1);
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set->images.size(), 1u);
+  EXPECT_EQ(set->imageCount, 0u);
+  std::string longPath(400, 'a');
+  SetRecordPath(set->iconFilePath, longPath);
+  EXPECT_EQ(std::string(set->iconFilePath), std::string(259, 'a'));
+  SetRecordPath(set->moduleFilePath, "Untitled");
+  EXPECT_STREQ(set->moduleFilePath, "Untitled");
+}
+
+TEST(IconHandleFromImage, MakesIconsOfDibAndPngImages) {
+  for (uint16_t bits : {1, 4, 8, 24, 32}) {
+    SCOPED_TRACE(bits);
+    auto image = ImageOf(test::DibImage(32, 32, bits));
+    ASSERT_TRUE(BindIconImage(&image));
+    auto icon = IconHandleFromImage(&image);
+    ASSERT_TRUE(icon);
+    auto picture = platform::IconPicture(icon.get());
+    EXPECT_EQ(picture.width, 32);
+    EXPECT_EQ(picture.height, 32);
+  }
+  auto png = ImageOf(test::PngImage(48, 48));
+  ASSERT_TRUE(BindIconImage(&png));
+  auto icon = IconHandleFromImage(&png);
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(platform::IconPicture(icon.get()).width, 48);
+  EXPECT_FALSE(IconHandleFromImage(nullptr));
+}
+
+TEST(IconHandleFromImage, DrawsColourThroughTheMask) {
+  // 1 x 1, 24-bit red; then the same with its mask bit set (transparent).
+  auto bytes = test::DibImage(1, 1, 24);
+  bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
+  bytes[44] = 0x00;                                       // mask: opaque
+  auto opaque = ImageOf(bytes);
+  ASSERT_TRUE(BindIconImage(&opaque));
+  auto icon = IconHandleFromImage(&opaque);
+  ASSERT_TRUE(icon);
+  auto picture = platform::IconPicture(icon.get());
+  ASSERT_EQ(picture.pixels.size(), 1u);
+  EXPECT_EQ(picture.pixels[0], 0xFFFF0000u);
+}
+
+}  // namespace
+}  // namespace pk

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include "codec/ico_file.h"
+#include "codec_messages.h"
+#include "tests/support/ico_builder.h"
+#include "tests/support/message_capture.h"
+#include "tests/support/temp_dir.h"
+
+namespace pk {
+namespace {
+
+using test::DibImage;
+using test::IcoBuilder;
+using test::PngImage;
+
+class IcoFileTest : public testing::Test {
+ protected:
+  std::unique_ptr<IconSet> Load(const std::vector<uint8_t>& bytes) {
+    path_ = dir_.Write("in.ico", bytes);
+    return LoadIconFile(path_.c_str());
+  }
+  test::TempDir dir_;
+  std::string path_;
+  test::MessageCapture messages_;
+};
+
+TEST_F(IcoFileTest, ReadsEveryImageAsStored) {
+  auto a = DibImage(16, 16, 4), b = DibImage(32, 32, 32), c = PngImage(256, 256);
+  auto set = Load(IcoBuilder().Add(a).Add(b).Add(c).Build());
+  ASSERT_TRUE(set);
+  EXPECT_TRUE(messages_.messages.empty());
+  ASSERT_EQ(set->imageCount, 3u);
+  EXPECT_STREQ(set->iconFilePath, path_.c_str());
+  EXPECT_STREQ(set->moduleFilePath, "");
+  const std::vector<uint8_t>* expected[] = {&a, &b, &c};
+  for (int i = 0; i < 3; ++i) {
+    const IconSetImage& image = set->images[i];
+    EXPECT_EQ(std::vector<uint8_t>(image.data.get(), image.data.get() + image.dataSize), *expected[i]);
+  }
+  EXPECT_EQ(set->images[1].bitCount, 32u);
+  EXPECT_EQ(set->images[2].format, ImageFormat::Png);
+  EXPECT_EQ(set->images[2].width, 256);
+}
+
+TEST_F(IcoFileTest, DirectoryFieldsThatContradictTheImageAreIgnored) {
+  auto set = Load(IcoBuilder().Add(DibImage(32, 32, 8)).Fields({16, 64, 3, 9, 7, 2, 0, 0}).Build());
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set->images[0].width, 32);
+  EXPECT_EQ(set->images[0].height, 32);
+  EXPECT_EQ(set->images[0].bitCount, 8u);
+}
+
+TEST_F(IcoFileTest, ZeroImagesIsAnEmptyRecord) {
+  auto set = Load(IcoBuilder().Build());
+  ASSERT_TRUE(set);
+  EXPECT_EQ(set->imageCount, 0u);
+  EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
+  auto image = DibImage(16, 16, 4);
+  auto twoEntries = IcoBuilder().Add(image).Add(image).Count(3).Build();
+  twoEntries.resize(6 + 2 * 16);  // three announced, two entries, nothing else
+  auto shortImage = IcoBuilder().Add(image).Build();
+  shortImage.resize(shortImage.size() - 1);
+  auto bigImage = DibImage(16, 16, 4, {.clrUsed = 20});
+  bigImage.resize(100);
+
+  struct Case { const char* what; std::vector<uint8_t> bytes; const char* message; } cases[] = {
+      {"shorter than the header", {0, 0, 1, 0, 1}, msg::kIcoHeaderFailed},
+      {"empty file", {}, msg::kIcoHeaderFailed},
+      {"cursor file", IcoBuilder().Type(2).Add(image).Build(), msg::kIcoHeaderFailed},
+      {"reserved word set", IcoBuilder().Reserved(1).Add(image).Build(), msg::kIcoHeaderFailed},
+      {"directory shorter than its count", twoEntries, msg::kIcoDirectoryReadFailed},
+      {"offset past the end", IcoBuilder().Add(image).Offset(100000).Build(), msg::kIcoImageReadFailed},
+      {"size past the end", IcoBuilder().Add(image).Size(0xFFFFFFFF).Build(), msg::kIcoImageReadFailed},
+      {"offset plus size wraps", IcoBuilder().Add(image).Offset(0x7FFFFFF0).Size(0x20).Build(),
+       msg::kIcoImageReadFailed},
+      {"image cut short", shortImage, msg::kIcoImageReadFailed},
+      {"negative position", IcoBuilder().Add(image).Offset(0x80000000).Build(), msg::kIcoSeekFailed},
+      {"parts do not fit", IcoBuilder().Add(bigImage).Build(), msg::kIcoBindFailed},
+      {"size zero", IcoBuilder().Add(image).Size(0).Build(), msg::kIcoBindFailed},
+      {"damaged png", IcoBuilder().Add({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}).Build(),
+       msg::kIcoBindFailed},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    messages_.messages.clear();
+    EXPECT_FALSE(Load(c.bytes));
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_EQ(messages_.messages[0].text, c.message);
+    EXPECT_EQ(messages_.messages[0].caption, path_);
+    EXPECT_EQ(messages_.messages[0].owner, platform::Owner::MainWindow);
+  }
+}
+
+TEST_F(IcoFileTest, MissingFileCannotBeOpened) {
+  std::string path = dir_.Path("absent.ico");
+  EXPECT_FALSE(LoadIconFile(path.c_str()));
+  EXPECT_EQ(messages_.Only(), msg::kIcoOpenFailed);
+}
+
+TEST_F(IcoFileTest, WritesImagesBackToBackBehindTheDirectory) {
+  auto set = Load(IcoBuilder().Add(DibImage(32, 32, 4)).Add(DibImage(32, 32, 8, {.clrUsed = 0})).Build());
+  ASSERT_TRUE(set);
+  ASSERT_EQ(set->images[0].dataSize, 744u);
+  ASSERT_EQ(set->images[1].dataSize, 2216u);
+  EXPECT_EQ(ImageFileOffset(*set, 0), 38u);
+  EXPECT_EQ(ImageFileOffset(*set, 1), 782u);
+  std::string out = dir_.Path("out.ico");
+  ASSERT_TRUE(SaveIconFile(*set, out.c_str()));
+  auto bytes = test::TempDir::Read(out);
+  ASSERT_EQ(bytes.size(), 2998u);
+  const uint8_t* e0 = bytes.data() + 6;
+  const uint8_t* e1 = e0 + 16;
+  EXPECT_EQ(e0[0], 32);
+  EXPECT_EQ(e0[2], 16);  // 4 bits: 16 colours
+  EXPECT_EQ(e1[2], 0);   // 8 bits: 0
+  EXPECT_EQ(LoadU16(e0 + 4), 1);
+  EXPECT_EQ(LoadU16(e0 + 6), 4);
+  EXPECT_EQ(LoadU32(e0 + 8), 744u);
+  EXPECT_EQ(LoadU32(e0 + 12), 38u);
+  EXPECT_EQ(LoadU32(e1 + 12), 782u);
+}
+
+TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
+  auto original = IcoBuilder()
+                      .Add(DibImage(16, 16, 1, {.sizeImage = 123}))
+                      .Add(DibImage(16, 16, 4))
+                      .Add(DibImage(24, 24, 8, {.clrUsed = 20}))
+                      .Add(DibImage(32, 32, 16))
+                      .Add(DibImage(48, 48, 24, {.sizeImage = 6912}))
+                      .Add(DibImage(64, 64, 32))
+                      .Add(PngImage(256, 256))
+                      .Build();
+  auto set = Load(original);
+  ASSERT_TRUE(set);
+  std::string out = dir_.Path("out.ico");
+  ASSERT_TRUE(SaveIconFile(*set, out.c_str()));
+  EXPECT_EQ(set->images[0].Header().biSizeImage, 123u);  // the record is unchanged
+
+  auto again = LoadIconFile(out.c_str());
+  ASSERT_TRUE(again);
+  ASSERT_EQ(again->imageCount, set->imageCount);
+  for (uint32_t i = 0; i < set->imageCount; ++i) {
+    SCOPED_TRACE(i);
+    std::vector<uint8_t> before(set->images[i].data.get(), set->images[i].data.get() + set->images[i].dataSize);
+    std::vector<uint8_t> after(again->images[i].data.get(), again->images[i].data.get() + again->images[i].dataSize);
+    ASSERT_EQ(before.size(), after.size());
+    if (set->images[i].format == ImageFormat::Dib) {
+      EXPECT_EQ(LoadU32(after.data() + kBiSizeImageOffset), 0u);
+      StoreU32(before.data() + kBiSizeImageOffset, 0);
+    }
+    EXPECT_EQ(before, after);  // a PNG is written back untouched
+  }
+  // The PNG's entry is described from its own header: 256 is written as 0.
+  auto bytes = test::TempDir::Read(out);
+  const uint8_t* png = bytes.data() + 6 + 16 * 6;
+  EXPECT_EQ(png[0], 0);
+  EXPECT_EQ(png[1], 0);
+  EXPECT_EQ(png[2], 0);
+  EXPECT_EQ(LoadU16(png + 4), 1);
+  EXPECT_EQ(LoadU16(png + 6), 32);
+}
+
+TEST_F(IcoFileTest, EmptyRecordIsWrittenAsTheHeaderAlone) {
+  auto set = NewIconSet(1);
+  std::string out = dir_.Path("empty.ico");
+  ASSERT_TRUE(SaveIconFile(*set, out.c_str()));
+  EXPECT_EQ(test::TempDir::Read(out), (std::vector<uint8_t>{0, 0, 1, 0, 0, 0}));
+}
+
+TEST_F(IcoFileTest, FailedSaveLeavesTheExistingFileAndNoLeftovers) {
+  std::string out = dir_.Write("keep.ico", {1, 2, 3});
+  auto set = NewIconSet(1);
+  // A folder of the target's name cannot be replaced.
+  std::string folder = dir_.Path("folder.ico");
+  std::filesystem::create_directory(folder);
+  EXPECT_FALSE(SaveIconFile(*set, folder.c_str()));
+  EXPECT_EQ(messages_.Only(), msg::kIcoCreateFailed);
+  // A target in a folder that does not exist cannot be created.
+  messages_.messages.clear();
+  std::string nowhere = dir_.Path("no/such/dir.ico");
+  EXPECT_FALSE(SaveIconFile(*set, nowhere.c_str()));
+  EXPECT_EQ(messages_.Only(), msg::kIcoCreateFailed);
+  EXPECT_EQ(test::TempDir::Read(out), (std::vector<uint8_t>{1, 2, 3}));
+  auto files = dir_.Files();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"folder.ico", "keep.ico"}));
+}
+
+TEST_F(IcoFileTest, SaveReplacesAnExistingFile) {
+  std::string out = dir_.Write("old.ico", std::vector<uint8_t>(5000, 0xAA));
+  auto set = Load(IcoBuilder().Add(DibImage(16, 16, 4)).Build());
+  ASSERT_TRUE(SaveIconFile(*set, out.c_str()));
+  auto again = LoadIconFile(out.c_str());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->imageCount, 1u);
+  EXPECT_EQ(test::TempDir::Read(out).size(), 6u + 16 + set->images[0].dataSize);
+}
+
+TEST_F(IcoFileTest, HeaderReaderAndWriter) {
+  std::string path = dir_.Path("h.ico");
+  {
+    auto file = platform::CreateReplacementFile(path.c_str());
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(WriteIconFileHeader(*file, 0x12345));  // only the low 16 bits are kept
+    ASSERT_TRUE(file->Commit());
+  }
+  auto file = platform::OpenFileForRead(path.c_str());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(ReadIconFileHeader(*file), 0x2345);
+  EXPECT_EQ(ReadIconFileHeader(*file), -1);  // nothing left
+}
+
+TEST_F(IcoFileTest, LongPathIsOpenedWholeAndCutInTheRecord) {
+  std::string name(200, 'n');
+  std::string sub = dir_.Path(std::string(80, 'd'));
+  std::filesystem::create_directories(sub);
+  std::string path = sub + "/" + name + ".ico";
+  ASSERT_GT(path.size(), 259u);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_TRUE(f);
+  auto bytes = IcoBuilder().Add(DibImage(16, 16, 4)).Build();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  auto set = LoadIconFile(path.c_str());
+  if (!set) {
+    // The platform may refuse a path that long (the ANSI calls on Windows do);
+    // then it is an ordinary open failure, never an overrun.
+    EXPECT_EQ(messages_.Only(), msg::kIcoOpenFailed);
+    return;
+  }
+  EXPECT_EQ(std::string(set->iconFilePath), path.substr(0, 259));
+}
+
+}  // namespace
+}  // namespace pk
