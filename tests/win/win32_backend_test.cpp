@@ -1,0 +1,138 @@
+// The win32 backend against the real system calls (run under Wine).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "codec/icon_set.h"
+#include "platform/file.h"
+#include "platform/portable/core/icon_decode.h"
+#include "platform/png.h"
+#include "tests/support/ico_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace pk {
+namespace {
+
+TEST(Win32File, OpensWithoutSharing) {
+  test::TempDir dir;
+  std::string path = dir.Write("a.bin", {1, 2, 3, 4});
+  {
+    auto file = platform::OpenFileForRead(path.c_str());
+    ASSERT_TRUE(file);
+    // While we hold it, nobody else may open it, not even for reading.
+    HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  }
+  // A file someone else holds without sharing cannot be opened.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(platform::OpenFileForRead(path.c_str()));
+  CloseHandle(held);
+  EXPECT_FALSE(platform::OpenFileForRead(dir.Path("absent.bin").c_str()));
+}
+
+TEST(Win32File, SeeksToSigned32BitPositions) {
+  test::TempDir dir;
+  std::string path = dir.Write("a.bin", {1, 2, 3, 4});
+  auto file = platform::OpenFileForRead(path.c_str());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Length(), 4u);
+  EXPECT_FALSE(file->SeekFromStart(-1));
+  EXPECT_FALSE(file->SeekFromStart(INT32_MIN));
+  ASSERT_TRUE(file->SeekFromStart(2));
+  uint8_t buffer[8];
+  uint32_t done = 99;
+  ASSERT_TRUE(file->Read(buffer, 8, &done));
+  EXPECT_EQ(done, 2u);
+  EXPECT_EQ(buffer[0], 3);
+  // Past the end: the move succeeds and the read comes up empty.
+  ASSERT_TRUE(file->SeekFromStart(1000));
+  ASSERT_TRUE(file->Read(buffer, 8, &done));
+  EXPECT_EQ(done, 0u);
+}
+
+TEST(Win32File, ReplacementTouchesTheTargetOnlyOnCommit) {
+  test::TempDir dir;
+  std::string path = dir.Write("t.ico", {9, 9});
+  {
+    auto file = platform::CreateReplacementFile(path.c_str());
+    ASSERT_TRUE(file);
+    uint32_t done;
+    ASSERT_TRUE(file->Write("abc", 3, &done));
+    EXPECT_EQ(test::TempDir::Read(path), (std::vector<uint8_t>{9, 9}));
+    // Dropped without Commit: the target stays, the temporary file goes.
+  }
+  EXPECT_EQ(test::TempDir::Read(path), (std::vector<uint8_t>{9, 9}));
+  EXPECT_EQ(dir.Files().size(), 1u);
+  {
+    auto file = platform::CreateReplacementFile(path.c_str());
+    uint32_t done;
+    ASSERT_TRUE(file->Write("abc", 3, &done));
+    ASSERT_TRUE(file->Commit());
+  }
+  EXPECT_EQ(test::TempDir::Read(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  std::string fresh = dir.Path("new.ico");
+  auto file = platform::CreateReplacementFile(fresh.c_str());
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(file->Commit());
+  EXPECT_EQ(dir.Files().size(), 2u);
+}
+
+// The portable decoder must show an icon as the system does.
+TEST(Win32Icon, PortableDecodingMatchesTheSystem) {
+  for (uint16_t bits : {1, 4, 8, 24, 32}) {
+    for (int size : {16, 32, 48}) {
+      SCOPED_TRACE(testing::Message() << bits << " bits, " << size << " pixels");
+      auto bytes = test::DibImage(size, size, bits);
+      if (bits == 32)  // give part of it real alpha
+        for (size_t i = 40 + 3; i < 40 + size_t(size) * size * 4; i += 16) bytes[i] = 0xFF;
+      IconSetImage image;
+      ASSERT_TRUE(image.AssignData(Bytes(bytes.data(), bytes.size())));
+      ASSERT_TRUE(BindIconImage(&image));
+      auto icon = IconHandleFromImage(&image);
+      ASSERT_TRUE(icon);
+      auto system = platform::IconPicture(icon.get());
+      auto portable = platform::DecodeDibIcon(bytes);
+      ASSERT_TRUE(portable);
+      ASSERT_EQ(system.width, portable->width);
+      ASSERT_EQ(system.height, portable->height);
+      int differences = 0;
+      for (size_t i = 0; i < system.pixels.size(); ++i) {
+        uint32_t s = system.pixels[i], p = portable->pixels[i];
+        // Fully transparent pixels may differ in colour; nothing else may.
+        if ((s >> 24) == 0 && (p >> 24) == 0) continue;
+        differences += s != p;
+      }
+      EXPECT_EQ(differences, 0);
+    }
+  }
+}
+
+TEST(Win32Icon, PngImagesBecomeIconsAtTheirOwnSize) {
+  auto png = test::PngImage(64, 64);
+  IconSetImage image;
+  ASSERT_TRUE(image.AssignData(Bytes(png.data(), png.size())));
+  ASSERT_TRUE(BindIconImage(&image));
+  auto icon = IconHandleFromImage(&image);
+  ASSERT_TRUE(icon);
+  auto picture = platform::IconPicture(icon.get());
+  EXPECT_EQ(picture.width, 64);
+  EXPECT_EQ(picture.height, 64);
+  // WIC decodes the same pixels as the test's encoder wrote.
+  auto decoded = platform::DecodePng(png);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->pixels[64 * 3 + 5], 0x80000000u | (25u << 16) | (9u << 8) | 8u);
+}
+
+TEST(Win32Icon, DamagedImagesGiveNoIcon) {
+  auto bytes = test::DibImage(32, 32, 8);
+  bytes.resize(60);
+  IconSetImage image;
+  ASSERT_TRUE(image.AssignData(Bytes(bytes.data(), bytes.size())));
+  EXPECT_FALSE(IconHandleFromImage(&image));
+  EXPECT_FALSE(platform::DecodePng(std::vector<uint8_t>{0x89, 'P', 'N', 'G', 1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace pk
