@@ -17,6 +17,12 @@ using Args = std::vector<std::string>;
 int RunList(const Args& args);
 int RunExtract(const Args& args);
 
+// Modules (.exe, .dll, .icl): one line (or JSON object) per group in the
+// order of the program's icon list; extract saves one group (`group`: a
+// decimal id or a text name; null: the first group of that list).
+int ListModule(const std::string& path, bool json);
+int ExtractModule(const std::string& path, const std::string* group, const std::string& output);
+
 // What a path is, by its extension, as the program decides it.
 enum class SourceKind { IconFile, Bitmap, Module, Unknown };
 std::string LowerExtension(const std::string& path);

@@ -53,6 +53,8 @@ int RunExtract(const Args& args) {
       if (!set) return kExitFailed;
       return WriteRecord(*set, options.output);
     }
+    case SourceKind::Module:
+      return ExtractModule(options.input, options.hasGroup ? &options.group : nullptr, options.output);
     default:
       return UsageError("extract: '" + options.input + "' is not an .ico, .exe, .dll or .icl file");
   }

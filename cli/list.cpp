@@ -58,6 +58,7 @@ int RunList(const Args& args) {
   if (path.empty()) return UsageError("list: no file given");
   switch (KindOfPath(path)) {
     case SourceKind::IconFile: return ListIconFile(path, json);
+    case SourceKind::Module: return ListModule(path, json);
     default: return UsageError("list: '" + path + "' is not an .ico, .exe, .dll or .icl file");
   }
 }
