@@ -51,6 +51,16 @@ inline void StoreU32(uint8_t* p, uint32_t v) {
 }
 inline void StoreI32(uint8_t* p, int32_t v) { StoreU32(p, static_cast<uint32_t>(v)); }
 
+// CRC-32 (ISO 3309, as PNG chunks use it).
+inline uint32_t Crc32(Bytes bytes, uint32_t crc = 0) {
+  crc = ~crc;
+  for (uint8_t b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
 // A bounded little-endian reader over a byte span. Reads past the end yield
 // nullopt and leave the reader where it was; nothing ever reads outside the span.
 class ByteReader {

@@ -127,8 +127,9 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path) {
       return nullptr;
     }
     // Never allocate from a size the file cannot hold: such an image could
-    // only be read short.
-    if (!RangeFits(offset, size, fileLength)) {
+    // only be read short. An image placed over the header or the directory
+    // is not an image either.
+    if (!RangeFits(offset, size, fileLength) || offset < kIconFileHeaderSize + directorySize) {
       Report(msg::kIcoImageReadFailed, path);
       return nullptr;
     }

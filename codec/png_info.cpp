@@ -19,6 +19,9 @@ std::optional<PngInfo> ReadPngInfo(Bytes bytes) {
   auto body = r.Sub(16, 13);
   if (!length || !type || !body || *length != 13 || std::memcmp(type->data(), "IHDR", 4) != 0)
     return std::nullopt;
+  // A damaged header cannot be trusted to describe the image.
+  auto crc = r.U32Be(29);
+  if (!crc || *crc != Crc32(bytes.subspan(12, 17))) return std::nullopt;
   PngInfo info;
   info.width = LoadU32Be(body->data());
   info.height = LoadU32Be(body->data() + 4);

@@ -18,7 +18,8 @@ struct PngInfo {
 bool HasPngSignature(Bytes bytes);
 
 // The IHDR description of a PNG stream; none when the signature or a sound
-// IHDR chunk (length 13, non-zero size, a valid depth for its colour type) is missing.
+// IHDR chunk (length 13, intact CRC, non-zero size, a valid depth for its
+// colour type) is missing.
 std::optional<PngInfo> ReadPngInfo(Bytes bytes);
 
 }  // namespace pk

@@ -68,14 +68,6 @@ inline ByteVector DibImage(int32_t width, int32_t height, uint16_t bitCount, Dib
   return v;
 }
 
-inline uint32_t Crc32(const uint8_t* p, size_t n, uint32_t crc = 0) {
-  crc = ~crc;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
 
 // A real RGBA PNG (stored deflate blocks), pixel (x, y) = pixel(x, y) as 0xAARRGGBB.
 template <typename PixelFn>
@@ -114,7 +106,7 @@ ByteVector PngImageOf(uint32_t width, uint32_t height, PixelFn pixel) {
     size_t start = png.size();
     png.insert(png.end(), type, type + 4);
     png.insert(png.end(), body.begin(), body.end());
-    PutU32Be(png, Crc32(png.data() + start, png.size() - start));
+    PutU32Be(png, pk::Crc32(Bytes(png.data() + start, png.size() - start)));
   };
   ByteVector ihdr;
   PutU32Be(ihdr, width);

@@ -77,12 +77,27 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
       {"offset plus size wraps", IcoBuilder().Add(image).Offset(0x7FFFFFF0).Size(0x20).Build(),
        msg::kIcoImageReadFailed},
       {"image cut short", shortImage, msg::kIcoImageReadFailed},
+      {"image over the directory", IcoBuilder().Add(image).Offset(6).Build(), msg::kIcoImageReadFailed},
       {"negative position", IcoBuilder().Add(image).Offset(0x80000000).Build(), msg::kIcoSeekFailed},
       {"parts do not fit", IcoBuilder().Add(bigImage).Build(), msg::kIcoBindFailed},
       {"size zero", IcoBuilder().Add(image).Size(0).Build(), msg::kIcoBindFailed},
       {"damaged png", IcoBuilder().Add({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}).Build(),
        msg::kIcoBindFailed},
   };
+  auto badCrc = PngImage(16, 16);
+  badCrc[29] ^= 1;
+  auto zeroSize = PngImage(1, 1);
+  StoreU32(zeroSize.data() + 16, 0);
+  // Re-seal the CRC so only the size is wrong.
+  uint32_t crc = Crc32(Bytes(zeroSize.data() + 12, 17));
+  for (int i = 0; i < 4; ++i) zeroSize[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  std::pair<const char*, std::vector<uint8_t>> pngCases[] = {{"png header crc", badCrc}, {"png 0 x 1", zeroSize}};
+  for (auto& [what, bytes] : pngCases) {
+    SCOPED_TRACE(what);
+    messages_.messages.clear();
+    EXPECT_FALSE(Load(IcoBuilder().Add(bytes).Build()));
+    EXPECT_EQ(messages_.Only(), msg::kIcoBindFailed);
+  }
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
     messages_.messages.clear();
