@@ -38,6 +38,7 @@ suite native bash -c "$(declare -f build ctest_in); jobs=$jobs; build native && 
 suite native-asan bash -c "$(declare -f build ctest_in); jobs=$jobs; build native-asan && ctest_in native-asan"
 suite win64-wine bash -c "$(declare -f build ctest_in); jobs=$jobs; build win64 && ctest_in win64"
 suite win32-build bash -c "$(declare -f build); jobs=$jobs; build win32"
+suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
   suite gui-e2e tests/e2e/run.sh "$root/build/win64"
 fi
