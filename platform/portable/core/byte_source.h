@@ -30,7 +30,7 @@ class ByteSource {
 };
 
 // Bytes already in memory (tests, fuzzing).
-class MemoryByteSource final : public ByteSource {
+class MemoryByteSource : public ByteSource {
  public:
   explicit MemoryByteSource(Bytes bytes) : bytes_(bytes) {}
   uint64_t Size() const override { return bytes_.size(); }
