@@ -16,6 +16,8 @@ using Args = std::vector<std::string>;
 
 int RunList(const Args& args);
 int RunExtract(const Args& args);
+// convert IN.bmp -o OUT.ico [--size WxH] [--bits N] [--no-stretch]
+int RunConvert(const Args& args);
 
 // Modules (.exe, .dll, .icl): one line (or JSON object) per group in the
 // order of the program's icon list; extract saves one group (`group`: a
@@ -46,5 +48,9 @@ namespace pk::cli {
 void PrintImageLines(std::FILE* out, const IconSet& set, const char* indent);
 // The images as a JSON array.
 void PrintImagesJson(std::FILE* out, const IconSet& set);
+
+// Saves a record as the output's extension asks: .ico with all its images,
+// .bmp the first image's colour picture (as Save as does).
+int WriteRecordAs(const IconSet& set, const std::string& output);
 
 }  // namespace pk::cli

@@ -12,14 +12,6 @@ struct ExtractOptions {
   bool hasGroup = false;
 };
 
-// Writes the record to `output` as its extension asks.
-int WriteRecord(const IconSet& set, const std::string& output) {
-  switch (KindOfPath(output)) {
-    case SourceKind::IconFile: return SaveIconFile(set, output.c_str()) ? kExitOk : kExitFailed;
-    default: return UsageError("extract: the output must end in .ico");
-  }
-}
-
 }  // namespace
 
 int RunExtract(const Args& args) {
@@ -43,15 +35,15 @@ int RunExtract(const Args& args) {
   }
   if (options.input.empty()) return UsageError("extract: no input file given");
   if (options.output.empty()) return UsageError("extract: no output file given (-o OUT)");
-  if (KindOfPath(options.output) != SourceKind::IconFile)
-    return UsageError("extract: the output must end in .ico");
+  if (KindOfPath(options.output) != SourceKind::IconFile && KindOfPath(options.output) != SourceKind::Bitmap)
+    return UsageError("extract: the output must end in .ico or .bmp");
 
   switch (KindOfPath(options.input)) {
     case SourceKind::IconFile: {
       if (options.hasGroup) return UsageError("extract: --group applies to modules only");
       auto set = LoadIconFile(options.input.c_str());
       if (!set) return kExitFailed;
-      return WriteRecord(*set, options.output);
+      return WriteRecordAs(*set, options.output);
     }
     case SourceKind::Module:
       return ExtractModule(options.input, options.hasGroup ? &options.group : nullptr, options.output);

@@ -14,8 +14,12 @@ constexpr char kUsage[] =
     "commands:\n"
     "  list FILE [--json]             list the icons of FILE and their images\n"
     "  extract FILE -o OUT.ico        save an icon with all its images\n"
+    "  extract FILE -o OUT.bmp        save the colour picture of its first image\n"
     "          [--group NAME]         (modules: the group by decimal id or name;\n"
     "                                 default: the first group in list order)\n"
+    "  convert IN.bmp -o OUT.ico      make a bitmap into a one-image icon\n"
+    "          [--size WxH] [--bits N] (default 32x32 at 24 bits; N: 1, 4, 8, 16, 24, 32)\n"
+    "          [--no-stretch]         (crop or pad to the size instead of scaling)\n"
     "\n"
     "FILE is an icon file (.ico) or a module (.exe, .dll, .icl).\n"
     "Exit status: 0 success, 1 a reported failure, 2 a usage error.\n";
@@ -40,5 +44,6 @@ int main(int argc, char** argv) {
   }
   if (command == "list") return pk::cli::RunList(args);
   if (command == "extract") return pk::cli::RunExtract(args);
+  if (command == "convert") return pk::cli::RunConvert(args);
   return pk::cli::UsageError("unknown command '" + command + "'");
 }

@@ -119,7 +119,7 @@ int ExtractModule(const std::string& path, const std::string* group, const std::
     std::fprintf(stderr, "%s: %s cannot be loaded\n", path.c_str(), platform::ConsoleText(entry->text).c_str());
     return kExitFailed;
   }
-  return SaveIconFile(*set, output.c_str()) ? kExitOk : kExitFailed;
+  return WriteRecordAs(*set, output);
 }
 
 }  // namespace pk::cli
