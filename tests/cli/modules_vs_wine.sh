@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The command line on Linux (our own module reader) against the Windows build
+# under Wine (the system loader): for every module of Wine's module folders
+# that has icon groups, `list --json` must say the same, and `extract` of each
+# group must write the same .ico file, byte for byte.
+#
+# usage: tests/cli/modules_vs_wine.sh NATIVE_PIXELKITE WIN64_PIXELKITE_EXE [FOLDER...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+native=$1 windows=$2
+shift 2
+folders=("$@")
+if [ ${#folders[@]} -eq 0 ]; then
+  folders=(/usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  [ -d "$root/build/wine32-modules/usr/lib/i386-linux-gnu/wine/i386-windows" ] &&
+    folders+=("$root/build/wine32-modules/usr/lib/i386-linux-gnu/wine/i386-windows")
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+wine() { "$root/scripts/wine.sh" "$windows" "$@" 2>/dev/null; }
+
+modules=0 groups=0 failed=0
+for folder in "${folders[@]}"; do
+  for f in "$folder"/*; do
+    case "${f,,}" in *.exe|*.dll|*.icl) ;; *) continue ;; esac
+    "$native" list --json "$f" > "$work/native.json" 2>/dev/null || continue
+    modules=$((modules + 1))
+    wine list --json "Z:${f//\//\\}" | tr -d '\r' > "$work/wine.json" || true
+    # The file names differ (Z:\...); everything else must not.
+    if ! diff <(sed 's/^{"file": "[^"]*"//' "$work/native.json") <(sed 's/^{"file": "[^"]*"//' "$work/wine.json") >/dev/null; then
+      echo "DIFFERENT list: $f"
+      failed=$((failed + 1))
+      continue
+    fi
+    # Each group by its id or name, as list --json gives them.
+    python3 -c 'import json,sys
+for g in json.load(open(sys.argv[1]))["groups"]:
+    print(g["id"] if "id" in g else g["name"])' "$work/native.json" > "$work/names"
+    while IFS= read -r name; do
+      groups=$((groups + 1))
+      rm -f "$work/a.ico" "$work/b.ico"
+      "$native" extract "$f" --group "$name" -o "$work/a.ico" >/dev/null 2>&1 || true
+      wine extract "Z:${f//\//\\}" --group "$name" -o "Z:${work//\//\\}\\b.ico" >/dev/null || true
+      if [ ! -s "$work/a.ico" ] || ! cmp -s "$work/a.ico" "$work/b.ico"; then
+        echo "DIFFERENT extract: $f group $name"
+        failed=$((failed + 1))
+      fi
+    done < "$work/names"
+  done
+done
+echo "modules_vs_wine: $modules modules, $groups groups, $failed differences"
+[ "$failed" -eq 0 ]
