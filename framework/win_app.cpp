@@ -1,0 +1,93 @@
+#include "framework/win_app.h"
+
+#include <new>
+#include <vector>
+
+#include "framework/wnd.h"
+
+namespace {
+
+CWinApp* theApp = nullptr;
+
+// The framework's application-title string.
+constexpr UINT kAppTitleString = 57344;
+
+std::string ModulePath(HINSTANCE instance) {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    DWORD got = ::GetModuleFileNameA(instance, path.data(), DWORD(path.size()));
+    if (got == 0) return {};
+    if (got < path.size()) return std::string(path.data(), got);
+    path.resize(path.size() * 2);  // long paths are cut and not terminated
+  }
+}
+
+}  // namespace
+
+CWinApp::CWinApp(const char* appName) : nameGiven_(appName != nullptr) {
+  if (appName) {
+    appName_ = appName;
+    m_pszAppName = appName_.c_str();
+  }
+  theApp = this;
+}
+
+CWinApp::~CWinApp() {
+  if (theApp == this) theApp = nullptr;
+}
+
+CWinApp* AfxGetApp() { return theApp; }
+
+HINSTANCE AfxGetInstanceHandle() {
+  if (theApp && theApp->m_hInstance) return theApp->m_hInstance;
+  return ::GetModuleHandleA(nullptr);
+}
+
+HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
+
+std::string AppNameFromPath(const std::string& path) {
+  size_t slash = path.find_last_of("\\/:");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
+void CWinApp::Startup(HINSTANCE instance, const char* commandLine, int showCommand) {
+  m_hInstance = instance;
+  m_lpCmdLine = commandLine ? commandLine : "";
+  m_nCmdShow = showCommand;
+  if (nameGiven_) return;
+  char title[256];
+  int length = ::LoadStringA(instance, kAppTitleString, title, int(sizeof title));
+  appName_ = length > 0 ? std::string(title, size_t(length)) : AppNameFromPath(ModulePath(instance));
+  m_pszAppName = appName_.c_str();
+}
+
+int CWinApp::Run() {
+  MSG message;
+  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+  return ExitInstance();
+}
+
+void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
+  CBrush brush(background);
+  if (!brush.GetSafeHandle()) throw std::bad_alloc();
+  dialogBrushOwner_ = std::move(brush);
+  dialogBrush_ = dialogBrushOwner_;
+  dialogBackground_ = background;
+  dialogText_ = text;
+}
+
+// The entry point lives beside CWinApp so that linking any program that
+// defines an application object brings it in.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+  CWinApp* app = AfxGetApp();
+  if (!app) return -1;
+  app->Startup(instance, commandLine, showCommand);
+  if (!app->InitInstance()) return app->ExitInstance();
+  return app->Run();
+}

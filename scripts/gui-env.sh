@@ -1,0 +1,69 @@
+# Shared set-up for running the Windows program on Linux: a Wine prefix with
+# the Chinese environment (code page 936 from a zh_CN locale, a CJK font
+# standing in for the fonts the dialogs name) and a display (this one, or a
+# private Xvfb). Sourced by scripts/run-gui.sh and tests/e2e/run.sh:
+#
+#   source scripts/gui-env.sh
+#   pk_gui_prepare          # prefix and fonts (once per prefix)
+#   pk_gui_start_xvfb       # private display; DISPLAY is set, PK_XVFB_PID kept
+#   "$PK_WINE" program.exe
+#   pk_gui_stop             # wineserver -k for this prefix, then Xvfb by PID
+pk_gui_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${PK_WINEPREFIX:-$pk_gui_root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine takes the ANSI code page from the locale: zh_CN gives 936 (GBK).
+export LANG=${PK_WINE_LANG:-zh_CN.UTF-8}
+export LC_ALL=$LANG
+PK_WINE=/usr/lib/wine/wine64
+PK_WINESERVER=/usr/lib/wine/wineserver
+PK_XVFB_PID=
+
+pk_gui_prepare() {
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
+    echo "gui-env: the zh_CN.UTF-8 locale is missing (run scripts/setup.sh)" >&2
+    return 1
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    "$PK_WINE" wineboot -i >/dev/null 2>&1 || true
+    "$PK_WINESERVER" -w || true
+  fi
+  local marker=$WINEPREFIX/.pk-gui-fonts
+  if [ ! -f "$marker" ]; then
+    # The dialogs ask for 宋体 (SimSun); Wine has none of these fonts, so
+    # they all map to WenQuanYi Micro Hei, which carries the Chinese glyphs.
+    local key='HKCU\Software\Wine\Fonts\Replacements' name
+    for name in SimSun 宋体 NSimSun 新宋体 Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif"; do
+      "$PK_WINE" reg add "$key" /v "$name" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || return 1
+    done
+    "$PK_WINESERVER" -w || true
+    touch "$marker"
+  fi
+}
+
+# Starts a private X server on the first free display from :90 on.
+pk_gui_start_xvfb() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  PK_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    kill -0 "$PK_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "gui-env: Xvfb did not start on :$n" >&2
+  return 1
+}
+
+pk_gui_stop() {
+  "$PK_WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -n "$PK_XVFB_PID" ]; then
+    kill "$PK_XVFB_PID" 2>/dev/null || true
+    wait "$PK_XVFB_PID" 2>/dev/null || true
+    PK_XVFB_PID=
+  fi
+}

@@ -1,0 +1,23 @@
+#include "ui/controls/button_font.h"
+
+#include <cstring>
+
+ButtonFont::ButtonFont(const char* faceName) {
+  logFont.lfHeight = -12;  // a character height of 12 pixels
+  logFont.lfWidth = 0;
+  logFont.lfEscapement = 0;
+  logFont.lfOrientation = 0;
+  logFont.lfWeight = FW_NORMAL;
+  logFont.lfItalic = 0;
+  logFont.lfUnderline = 0;
+  logFont.lfStrikeOut = 0;
+  logFont.lfCharSet = DEFAULT_CHARSET;
+  logFont.lfOutPrecision = 0;
+  logFont.lfClipPrecision = 0;
+  logFont.lfQuality = PROOF_QUALITY;
+  logFont.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
+  std::strncpy(logFont.lfFaceName, faceName, LF_FACESIZE - 1);
+  logFont.lfFaceName[LF_FACESIZE - 1] = '\0';
+  CreateFontIndirect(&logFont);
+  textColor = 0;
+}

@@ -1,0 +1,45 @@
+// A push button painted from a skin bitmap: frames of equal width side by
+// side (0 normal, 1 pressed, 2 disabled, 3 focused), each cut into nine pieces
+// and stretched to the button's size once, when the skin is given.
+#pragma once
+
+#include <memory>
+
+#include "framework/controls.h"
+#include "ui/controls/button_font.h"
+
+class SkinButton : public CButton {
+ public:
+  SkinButton();
+  ~SkinButton() override;
+
+  // Cuts the four faces out of bitmap resource `bitmapId` (frames of width
+  // bitmap width / frameCount) and stretches them to the button's current
+  // size, keeping the margin bands unstretched. True when all four were made.
+  bool SetSkin(UINT bitmapId, int frameCount, int marginTop, int marginBottom, int marginLeft,
+               int marginRight);
+
+  void PreSubclassWindow() override;
+  void DrawItem(DRAWITEMSTRUCT* item) override;
+
+ protected:
+  BOOL OnEraseBkgnd(CDC* dc) override;
+
+ private:
+  bool ComposeFace(CBitmap* skin, CBitmap* face, int frameIndex, int frames);
+  void DrawFace(CDC* dc, CBitmap* face);
+
+  int skinReady = 0;
+  UINT bitmapId = 0;
+  int frameCount = 0;
+  CBitmap normalFace;
+  CBitmap pressedFace;
+  CBitmap focusedFace;
+  CBitmap disabledFace;
+  int marginTop = 8;
+  int marginBottom = 8;
+  int marginLeft = 8;
+  int marginRight = 17;
+  COLORREF transparentColor = RGB(255, 0, 255);
+  std::unique_ptr<ButtonFont> font;
+};
