@@ -19,7 +19,8 @@ using IconHandle = std::unique_ptr<NativeIcon, NativeIconDeleter>;
 // CreateIconFromResourceEx(bytes, icon, 0x00030000, width, height, LR_DEFAULTCOLOR):
 // an icon at the given size.
 IconHandle CreateIconFromImage(std::span<const uint8_t> bytes, int width, int height);
-// CreateIconFromResource(bytes, icon, 0x00030000): an icon at the default icon size.
+// CreateIconFromResource(bytes, icon, 0x00030000): an icon at the default icon size
+// (made without LR_SHARED, so that releasing the handle frees it).
 IconHandle CreateIconFromImageDefaultSize(std::span<const uint8_t> bytes);
 
 // The default icon size of the display (SM_CXICON x SM_CYICON; 32 x 32 elsewhere).

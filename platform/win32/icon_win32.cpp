@@ -21,7 +21,11 @@ IconHandle CreateIconFromImage(std::span<const uint8_t> bytes, int width, int he
 }
 
 IconHandle CreateIconFromImageDefaultSize(std::span<const uint8_t> bytes) {
-  return Own(CreateIconFromResource(const_cast<PBYTE>(bytes.data()), DWORD(bytes.size()), TRUE, 0x00030000));
+  // CreateIconFromResource is this call with LR_SHARED added, and a shared
+  // icon is never freed: DestroyIcon leaves it alone. An owned handle must be
+  // releasable (the preview makes one per paint), so the flag stays off.
+  return Own(CreateIconFromResourceEx(const_cast<PBYTE>(bytes.data()), DWORD(bytes.size()), TRUE, 0x00030000,
+                                      0, 0, LR_DEFAULTSIZE));
 }
 
 int DefaultIconWidth() { return GetSystemMetrics(SM_CXICON); }
