@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bmp_builder.h"
 #include "tests/support/ico_builder.h"
+#include "tests/support/pe_builder.h"
 
 namespace {
 
@@ -24,6 +26,63 @@ Seeds IcoSeeds() {
   return seeds;
 }
 
+// Bitmap files of every depth the reader meets, a few with odd layouts.
+Seeds BmpSeeds() {
+  using pk::test::BmpFileOf;
+  using pk::test::Gradient;
+  Seeds seeds;
+  for (uint16_t bits : {1, 4, 8, 16, 24, 32}) seeds.push_back(BmpFileOf(Gradient(13, 7, bits)));
+  auto shortTable = Gradient(5, 5, 8);
+  shortTable.clrUsed = 20;
+  shortTable.colors.resize(20);
+  seeds.push_back(BmpFileOf(shortTable));
+  seeds.push_back(BmpFileOf(Gradient(6, 4, 8), {.gap = 9}));
+  seeds.push_back(BmpFileOf(Gradient(6, 4, 24), {.offBits = 0}));
+  return seeds;
+}
+
+// Four bytes of target (width, height, depth, stretch), then a packed DIB.
+Seeds BmpImportSeeds() {
+  using pk::test::Gradient;
+  using pk::test::PackedDibOf;
+  Seeds seeds;
+  const uint8_t targets[][4] = {{31, 31, 1, 1}, {15, 15, 5, 0}, {47, 23, 2, 1}, {32, 32, 0, 1}, {7, 60, 3, 1}, {16, 16, 4, 0}};
+  const uint16_t depths[] = {24, 8, 4, 32, 1, 16};
+  for (size_t i = 0; i < 6; ++i) {
+    std::vector<uint8_t> seed(targets[i], targets[i] + 4);
+    auto dib = PackedDibOf(Gradient(20 + int32_t(i) * 3, 17, depths[i]));
+    seed.insert(seed.end(), dib.begin(), dib.end());
+    seeds.push_back(seed);
+  }
+  return seeds;
+}
+
+// Modules: PE32 and PE32+ with integer and text groups in two languages, and
+// a classic NE icon library.
+Seeds ModuleSeeds() {
+  using namespace pk::test;
+  Seeds seeds;
+  for (bool plus : {false, true}) {
+    PeBuilder b;
+    b.Pe32Plus(plus)
+        .Icon(1, DibImage(16, 16, 4))
+        .Icon(2, DibImage(32, 32, 8))
+        .Icon(3, PngImage(48, 48))
+        .Group(ById(5), GroupDirectory({{16, 16, 4, 0, 1}, {32, 32, 8, 0, 2}, {48, 48, 32, 0, 3}}))
+        .Group(ByName(u"MAIN"), GroupDirectory({{32, 32, 8, 0, 2}}), 0x0409)
+        .Group(ByName(u"MAIN"), GroupDirectory({{16, 16, 4, 0, 1}}), 0x0804);
+    seeds.push_back(b.Build().bytes);
+  }
+  ByteVector image = DibImage(32, 32, 4);
+  seeds.push_back(NeBuilder()
+                      .Add(kRtIcon, true, 1, "", image)
+                      .Add(kRtGroupIcon, true, 2, "", GroupDirectory({{32, 32, 4, uint32_t(image.size()), 1}}))
+                      .Add(kRtGroupIcon, false, 0, "DOC", GroupDirectory({{32, 32, 4, 0, 1}}))
+                      .Build()
+                      .bytes);
+  return seeds;
+}
+
 struct Target {
   const char* name;
   std::function<Seeds()> make;
@@ -33,6 +92,9 @@ struct Target {
 const std::vector<Target>& Targets() {
   static const std::vector<Target> targets = {
       {"ico", IcoSeeds},
+      {"module", ModuleSeeds},
+      {"bmp", BmpSeeds},
+      {"bmp_import", BmpImportSeeds},
   };
   return targets;
 }
