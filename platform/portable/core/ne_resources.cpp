@@ -2,6 +2,7 @@
 // libraries (.icl). The system does not open these as data; the command line
 // reads them with this table so that such libraries can be listed and saved.
 #include <algorithm>
+#include <map>
 
 #include "platform/portable/core/resource_table.h"
 
@@ -33,13 +34,16 @@ class NeResourceTable final : public ResourceTable {
   std::optional<ResourceLocation> Find(uint16_t type, const platform::ResourceName& name) override;
 
  private:
-  std::vector<NameInfo> Entries(uint16_t type) const;
+  const std::vector<NameInfo>& Entries(uint16_t type);
   std::optional<std::string> Text(uint16_t offset) const;
   uint32_t TrimmedSize(uint16_t type, uint64_t offset, uint32_t bound);
 
   ByteSource& source_;
   std::vector<uint8_t> table_;
   uint16_t alignShift_ = 0;
+  // Each type's entries are gathered once: a group looks up every one of its
+  // images among the same icon entries.
+  std::map<uint16_t, std::vector<NameInfo>> types_;
 };
 
 bool NeResourceTable::ReadTable(uint32_t headerOffset) {
@@ -62,8 +66,10 @@ bool NeResourceTable::ReadTable(uint32_t headerOffset) {
 }
 
 // The name entries of one type, in table order (a type may be listed twice).
-std::vector<NameInfo> NeResourceTable::Entries(uint16_t type) const {
-  std::vector<NameInfo> out;
+const std::vector<NameInfo>& NeResourceTable::Entries(uint16_t type) {
+  auto cached = types_.find(type);
+  if (cached != types_.end()) return cached->second;
+  std::vector<NameInfo>& out = types_[type];
   ByteReader r(table_);
   size_t at = 2;
   for (;;) {
@@ -115,9 +121,11 @@ std::optional<ResourceLocation> NeResourceTable::Find(uint16_t type, const platf
     if (e.id & kIntegerFlag) {
       // Group directories name their images without the integer flag.
       match = name.IsId() && name.Id() == (e.id & ~kIntegerFlag);
+    } else if (name.IsId()) {
+      match = false;
     } else {
       auto text = Text(e.id);
-      match = !name.IsId() && text && ResourceTextEquals(*text, name.Text());
+      match = text && ResourceTextEquals(*text, name.Text());
     }
     if (!match) continue;
     const uint64_t offset = uint64_t(e.offset) << alignShift_;

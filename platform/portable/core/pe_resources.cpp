@@ -5,6 +5,8 @@
 // found by mapping its address through the section table.
 #include <algorithm>
 #include <array>
+#include <map>
+#include <unordered_map>
 
 #include "platform/portable/core/resource_table.h"
 
@@ -48,6 +50,14 @@ struct Directory {
   std::vector<DirectoryEntry> entries;  // named entries first, then id entries
 };
 
+// A type's directory with its id entries indexed: a group names each of its
+// (up to 65535) images by id in the same directory.
+struct TypeDirectoryIndex {
+  uint32_t offset = 0;  // from the root
+  Directory dir;
+  std::unordered_map<uint16_t, uint32_t> ids;  // id -> first entry with it
+};
+
 class PeResourceTable final : public ResourceTable {
  public:
   PeResourceTable(ByteSource& source, NarrowText narrow) : source_(source), narrow_(std::move(narrow)) {}
@@ -62,12 +72,15 @@ class PeResourceTable final : public ResourceTable {
   std::optional<std::u16string> ReadText(uint32_t offsetFromRoot);
   std::optional<uint64_t> MapAddress(uint32_t rva) const;
   // The type's directory below the root; none when there is none or it loops.
-  std::optional<std::pair<uint32_t, Directory>> TypeDirectory(uint16_t type);
+  const std::optional<TypeDirectoryIndex>& TypeDirectory(uint16_t type);
 
   ByteSource& source_;
   NarrowText narrow_;
   std::vector<Section> sections_;
   std::optional<uint64_t> root_;  // file offset of the root directory
+  // Each type's directory is read once: loading a group looks up every one of
+  // its images in the same icon directory.
+  std::map<uint16_t, std::optional<TypeDirectoryIndex>> types_;
 };
 
 void PeResourceTable::ReadHeaders(uint32_t ntOffset) {
@@ -177,23 +190,31 @@ const DirectoryEntry* FindId(const Directory& dir, uint16_t id) {
   return nullptr;
 }
 
-std::optional<std::pair<uint32_t, Directory>> PeResourceTable::TypeDirectory(uint16_t type) {
+const std::optional<TypeDirectoryIndex>& PeResourceTable::TypeDirectory(uint16_t type) {
+  auto cached = types_.find(type);
+  if (cached != types_.end()) return cached->second;
+  std::optional<TypeDirectoryIndex>& result = types_[type];
   auto root = ReadDirectory(0);
-  if (!root) return std::nullopt;
+  if (!root) return result;
   const DirectoryEntry* e = FindId(*root, type);
   // A type that leads back to the root would make the tree loop.
-  if (!e || !e->IsDirectory() || e->Offset() == 0) return std::nullopt;
+  if (!e || !e->IsDirectory() || e->Offset() == 0) return result;
   auto dir = ReadDirectory(e->Offset());
-  if (!dir) return std::nullopt;
-  return std::make_pair(e->Offset(), std::move(*dir));
+  if (!dir) return result;
+  result = TypeDirectoryIndex{e->Offset(), std::move(*dir), {}};
+  for (size_t i = result->dir.namedCount; i < result->dir.entries.size(); ++i) {
+    const DirectoryEntry& entry = result->dir.entries[i];
+    if (!entry.IsText()) result->ids.emplace(entry.Id(), uint32_t(i));
+  }
+  return result;
 }
 
 std::optional<std::vector<platform::ResourceName>> PeResourceTable::Names(uint16_t type) {
-  auto typeDir = TypeDirectory(type);
+  const auto& typeDir = TypeDirectory(type);
   if (!typeDir) return std::nullopt;
   std::vector<platform::ResourceName> texts;
   std::vector<uint16_t> ids;
-  for (const DirectoryEntry& e : typeDir->second.entries) {
+  for (const DirectoryEntry& e : typeDir->dir.entries) {
     if (e.IsText()) {
       // A name whose string is not in the file is left out.
       auto text = ReadText(e.name & ~kHighBit);
@@ -212,13 +233,15 @@ std::optional<std::vector<platform::ResourceName>> PeResourceTable::Names(uint16
 }
 
 std::optional<ResourceLocation> PeResourceTable::Find(uint16_t type, const platform::ResourceName& name) {
-  auto typeDir = TypeDirectory(type);
+  const auto& typeDir = TypeDirectory(type);
   if (!typeDir) return std::nullopt;
-  const auto& [typeOffset, types] = *typeDir;
+  const uint32_t typeOffset = typeDir->offset;
+  const Directory& types = typeDir->dir;
 
   const DirectoryEntry* nameEntry = nullptr;
   if (name.IsId()) {
-    nameEntry = FindId(types, name.Id());
+    auto it = typeDir->ids.find(name.Id());
+    if (it != typeDir->ids.end()) nameEntry = &types.entries[it->second];
   } else {
     for (uint16_t i = 0; i < types.namedCount && i < types.entries.size(); ++i) {
       const DirectoryEntry& e = types.entries[i];
