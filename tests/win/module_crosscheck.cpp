@@ -17,6 +17,7 @@
 #include "platform/portable/core/icon_best_fit.h"
 #include "platform/portable/core/resource_table.h"
 #include "tests/support/message_capture.h"
+#include "tests/support/pe_builder.h"
 
 namespace pk {
 namespace {
@@ -245,6 +246,40 @@ TEST(ModuleCrossCheck, Wine32Modules) {
   CrossCheckFolder(folder, &tally);
   Report("i386-windows", tally);
   EXPECT_GT(tally.groups, 100);
+}
+
+// Directories Wine's modules do not have: no image at the default size, or
+// several depths. Where the two models must agree they do; elsewhere the
+// differences are printed, since Wine's choice is known to differ from
+// Windows' (it takes the first of equally distant sizes, where Windows
+// prefers the larger).
+TEST(ModuleCrossCheck, BestFitOnOtherDirectories) {
+  using test::GroupEntry;
+  const std::vector<std::vector<GroupEntry>> cases = {
+      {{16, 16, 32, 0, 1}, {48, 48, 32, 0, 2}},
+      {{48, 48, 32, 0, 1}, {16, 16, 32, 0, 2}},
+      {{24, 24, 8, 0, 1}, {40, 40, 8, 0, 2}},
+      {{0, 0, 32, 0, 1}, {16, 16, 4, 0, 2}},
+      {{32, 32, 4, 0, 1}, {32, 32, 8, 0, 2}, {32, 32, 24, 0, 3}},
+      {{32, 32, 8, 0, 1}, {32, 32, 4, 0, 2}},
+      {{64, 64, 32, 0, 1}, {20, 20, 32, 0, 2}},
+      {{32, 16, 32, 0, 1}, {16, 32, 32, 0, 2}, {24, 24, 32, 0, 3}},
+  };
+  int differ = 0;
+  for (const auto& entries : cases) {
+    const test::ByteVector dir = test::GroupDirectory(entries);
+    const int system = platform::LookupIconIdFromDirectory(dir);
+    const int ours = portable::ChooseBestIconId(dir);
+    std::string sizes;
+    for (const GroupEntry& e : entries)
+      sizes += std::to_string(e.width) + "x" + std::to_string(e.height) + "@" + std::to_string(e.bitCount) + " ";
+    if (BestFitShouldAgree(dir)) EXPECT_EQ(system, ours) << sizes;
+    if (system != ours) {
+      ++differ;
+      std::printf("    best fit differs for %s: system id %d, ours %d\n", sizes.c_str(), system, ours);
+    }
+  }
+  std::printf("[ best fit ] %d of %zu other directories differ\n", differ, cases.size());
 }
 
 // Our order of the icon list against a real sorted list box.
