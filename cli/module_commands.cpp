@@ -1,6 +1,7 @@
 // list and extract for modules (.exe, .dll, .icl): the groups in the order of
 // the program's icon list, each loaded the way the program's Save as loads it.
 #include <cstdlib>
+#include <filesystem>
 
 #include "cli/commands.h"
 #include "codec/ico_file.h"
@@ -11,6 +12,15 @@
 
 namespace pk::cli {
 namespace {
+
+// The module's full path. Windows' loader looks a bare file name up along the
+// DLL search path (the system folder first), so "shell32.dll" would read the
+// system's copy rather than the file in the current folder.
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  auto full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
+}
 
 // Opens the module and lists its groups, reporting failures as the program
 // does: its open message when the file is no module, and "no groups" when
@@ -65,17 +75,18 @@ const IconGroupEntry* FindGroup(const std::vector<IconGroupEntry>& entries, cons
 
 }  // namespace
 
-int ListModule(const std::string& path, bool json) {
+int ListModule(const std::string& given, bool json) {
+  const std::string path = FullPath(given);
   std::vector<IconGroupEntry> entries;
   auto module = OpenAndList(path, &entries);
   if (!module) return kExitFailed;
   int status = kExitOk;
   if (json) {
     std::fputs("{\"file\": ", stdout);
-    PrintJsonString(stdout, path);
+    PrintJsonString(stdout, given);
     std::fputs(", \"kind\": \"module\", \"groups\": [", stdout);
   } else {
-    std::printf("%s: module, %zu icon group%s\n", path.c_str(), entries.size(), entries.size() == 1 ? "" : "s");
+    std::printf("%s: module, %zu icon group%s\n", given.c_str(), entries.size(), entries.size() == 1 ? "" : "s");
   }
   bool first = true;
   for (const IconGroupEntry& e : entries) {
@@ -103,7 +114,8 @@ int ListModule(const std::string& path, bool json) {
   return status;
 }
 
-int ExtractModule(const std::string& path, const std::string* group, const std::string& output) {
+int ExtractModule(const std::string& given, const std::string* group, const std::string& output) {
+  const std::string path = FullPath(given);
   std::vector<IconGroupEntry> entries;
   if (!OpenAndList(path, &entries)) return kExitFailed;
   const IconGroupEntry* entry = &entries.front();  // the entry the program selects first
