@@ -37,6 +37,7 @@ ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 "${@:2}"; }
 suite native bash -c "$(declare -f build ctest_in); jobs=$jobs; build native && ctest_in native"
 suite native-asan bash -c "$(declare -f build ctest_in); jobs=$jobs; build native-asan && ctest_in native-asan"
 suite win64-wine bash -c "$(declare -f build ctest_in); jobs=$jobs; build win64 && ctest_in win64"
+suite cli-linux-vs-wine tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite.exe"
 suite win32-build bash -c "$(declare -f build); jobs=$jobs; build win32"
 suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
