@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The Windows program end to end: the real Pixelkite.exe of a win64 build
+# under 64-bit Wine on a private Xvfb, with the Chinese environment, looked at
+# from outside by the probe helper. Also runs the GUI tests of pk_win_tests,
+# which need a display.   usage: tests/e2e/run.sh <win64 build dir>
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:?usage: run.sh <win64 build dir>}
+build=$(cd "$build" && pwd)
+exe=$build/bin/Pixelkite.exe
+probe_exe=$build/bin/pk_e2e_probe.exe
+tests_exe=$build/bin/pk_win_tests.exe
+for f in "$exe" "$probe_exe"; do
+  [ -f "$f" ] || { echo "e2e: $f is missing (build the win64 preset)" >&2; exit 1; }
+done
+
+source "$root/scripts/gui-env.sh"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  pk_gui_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+pk_gui_prepare || exit 1
+pk_gui_start_xvfb || exit 1
+# The wineserver and Wine's helper processes start with the first program and
+# keep its file descriptors: let that be one that holds nothing open.
+"$PK_WINE" "$probe_exe" count Pixelkite >/dev/null 2>&1 </dev/null
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...
+  local name=$1; shift
+  # Output goes to a file, not a pipe: Wine's background processes would
+  # hold a pipe open and stall the reader.
+  if "$@" >"$work/out" 2>&1; then
+    passed=$((passed + 1)); echo "PASS $name"
+  else
+    failed=$((failed + 1)); echo "FAIL $name"; sed 's/^/    /' "$work/out"
+  fi
+}
+probe() { "$PK_WINE" "$probe_exe" "$@"; }
+start() {  # start EXE: runs it in the background, remembers its pid
+  "$PK_WINE" "$1" >/dev/null 2>&1 </dev/null &
+  pids+=($!)
+}
+gone_within() {  # gone_within SECONDS PID
+  local i
+  for i in $(seq 1 $(($1 * 10))); do
+    kill -0 "$2" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+count_is() {  # count_is N TITLE [SECONDS]: waits for exactly N windows
+  local i n
+  for i in $(seq 1 $((${3:-20} * 2))); do
+    probe count "$2" >"$work/count" 2>/dev/null </dev/null
+    n=$(tr -d '\r\n' <"$work/count")
+    [ "$n" = "$1" ] && return 0
+    sleep 0.5
+  done
+  echo "windows titled $2: $n, expected $1"
+  return 1
+}
+# Windows paths for the probe (Wine maps / to Z:).
+winpath() { echo "Z:${1//\//\\}"; }
+
+# First start: the main window with its controls.
+start "$exe"
+first=${pids[-1]}
+check "start-up: the window Pixelkite appears" probe wait Pixelkite 60000
+check "start-up: controls, empty list and preview, Save as and Copy disabled" probe startup Pixelkite
+
+# Second start under the same name: ends at once, no second window.
+second_started=$(date +%s)
+"$PK_WINE" "$exe" >/dev/null 2>&1
+second_status=$?
+second_took=$(( $(date +%s) - second_started ))
+check "single instance: a second start ends at once (exit $second_status after ${second_took}s)" \
+  test "$second_status" -eq 0 -a "$second_took" -lt 30
+check "single instance: still one window after the second start" count_is 1 Pixelkite 3
+
+# A copy under another name runs beside it, and so does one whose name
+# differs only in letter case: the mutex name is compared exactly.
+cp "$exe" "$work/Pixelkite2.exe"
+mkdir -p "$work/lower" && cp "$exe" "$work/lower/pixelkite.exe"
+start "$work/Pixelkite2.exe"
+check "a copy named Pixelkite2.exe runs beside the first" count_is 2 Pixelkite 60
+start "$work/lower/pixelkite.exe"
+check "a copy named pixelkite.exe (other case) runs beside them" count_is 3 Pixelkite 60
+
+check "minimising and restoring the window" probe minimised Pixelkite "$(winpath "$exe")"
+
+# Closing takes the Exit path and ends every process.
+probe close Pixelkite
+all_gone() {
+  local p
+  for p in "${pids[@]}"; do gone_within 30 "$p" || { echo "process $p still runs"; return 1; }; done
+}
+check "closing the windows ends the programs" all_gone
+pids=()
+
+# Starting again right after works at once: the mutex went with the process.
+start "$exe"
+check "a new start after closing shows the window again" probe wait Pixelkite 60000
+probe close Pixelkite
+check "and it closes again" gone_within 30 "${pids[-1]}"
+
+# The GUI tests of pk_win_tests need this display too.
+if [ -f "$tests_exe" ]; then
+    # These include what the probe cannot see from outside under Wine: the
+  # system menu, the drag and window icons and the minimised paint.
+  check "pk_win_tests GUI tests (framework, skinned button, main dialog)" \
+    "$PK_WINE" "$tests_exe" --gtest_filter='Framework*:SkinButton*:MainDialog*' --gtest_brief=1
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
