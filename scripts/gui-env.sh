@@ -29,6 +29,12 @@ pk_gui_prepare() {
     "$PK_WINE" wineboot -i >/dev/null 2>&1 || true
     "$PK_WINESERVER" -w || true
   fi
+  # Wine draws the caption buttons with its Marlett font (package fonts-wine);
+  # outside the prefix's font folder it goes unseen and the glyphs show as letters.
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  if [ -f "$marlett" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  fi
   local marker=$WINEPREFIX/.pk-gui-fonts
   if [ ! -f "$marker" ]; then
     # The dialogs ask for 宋体 (SimSun); Wine has none of these fonts, so

@@ -11,7 +11,7 @@ packages=(
   # Windows builds: mingw-w64 with POSIX threads (GoogleTest needs std::thread)
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   # Windows tests under 64-bit Wine, GUI tests under Xvfb, Chinese text
-  wine64 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+  wine64 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei fonts-wine
   # tests that read and write files made by other tools
   python3 python3-pil
 )
