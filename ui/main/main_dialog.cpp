@@ -175,4 +175,6 @@ void MainDialog::OnDestroy() {
   // The picture lets go of the preview before the icon is released.
   SetPreviewIcon(nullptr);
   currentRecord.reset();
+  // Boxes shown after this window is gone must not name it as their owner.
+  if (pk::platform::MainWindow() == m_hWnd) pk::platform::SetMainWindow(nullptr);
 }
