@@ -35,7 +35,7 @@ uint16_t GroupEntryId(Bytes group, uint16_t index) {
 
 std::unique_ptr<IconSet> LoadIconGroupFromModule(platform::Module& module, const char* modulePath,
                                                  const platform::ResourceName& name) {
-  auto group = module.FindResource(platform::kResourceTypeGroupIcon, name);
+  auto group = module.FindResourceBytes(platform::kResourceTypeGroupIcon, name);
   if (!group) return nullptr;
   auto count = GroupImageCount(*group);
   if (!count) return nullptr;
@@ -53,7 +53,7 @@ std::unique_ptr<IconSet> LoadIconGroupFromModule(platform::Module& module, const
   for (uint16_t i = 0; i < *count; ++i) {
     // The directory's own size field is not trusted: each image is exactly
     // the bytes of its icon resource.
-    auto image = module.FindResource(platform::kResourceTypeIcon,
+    auto image = module.FindResourceBytes(platform::kResourceTypeIcon,
                                      platform::ResourceName::FromId(GroupEntryId(*group, i)));
     if (!image) return nullptr;
     total += image->size();
@@ -82,12 +82,12 @@ std::unique_ptr<IconSet> LoadIconGroup(const char* modulePath, const platform::R
 
 platform::IconHandle LoadGroupPreviewIcon(platform::Module& module, const platform::ResourceName* name) {
   if (!name) return nullptr;
-  auto group = module.FindResource(platform::kResourceTypeGroupIcon, *name);
+  auto group = module.FindResourceBytes(platform::kResourceTypeGroupIcon, *name);
   // A directory cut short is refused here too: the best-fit call would read
   // its entries beyond the resource.
   if (!group || !GroupImageCount(*group)) return nullptr;
   const uint16_t id = uint16_t(platform::LookupIconIdFromDirectory(*group) & 0xFFFF);
-  auto image = module.FindResource(platform::kResourceTypeIcon, platform::ResourceName::FromId(id));
+  auto image = module.FindResourceBytes(platform::kResourceTypeIcon, platform::ResourceName::FromId(id));
   if (!image) return nullptr;
   return platform::CreateIconFromImageDefaultSize(*image);
 }

@@ -19,7 +19,7 @@ std::string Narrow(std::u16string_view text) {
 class MemoryModule final : public pk::platform::Module {
  public:
   MemoryModule(pk::portable::ByteSource& source, pk::portable::ResourceTable& table) : source_(source), table_(table) {}
-  std::optional<std::span<const uint8_t>> FindResource(uint16_t type, const pk::platform::ResourceName& name) override {
+  std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const pk::platform::ResourceName& name) override {
     auto location = table_.Find(type, name);
     if (!location) return std::nullopt;
     auto& bytes = loaded_[{location->offset, location->size}];
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!entries) return 0;
   size_t loaded = 0;
   for (const pk::IconGroupEntry& e : *entries) {
-    if (auto group = module.FindResource(pk::platform::kResourceTypeGroupIcon, e.name))
+    if (auto group = module.FindResourceBytes(pk::platform::kResourceTypeGroupIcon, e.name))
       (void)pk::portable::ChooseBestIconId(*group);
     // Loading copies every image, and many groups may share one large
     // directory; a few loads per input cover the loader.

@@ -40,7 +40,7 @@ class Module {
 
   // FindResourceA + LoadResource + LockResource + SizeofResource: the bytes of
   // the resource, valid while the module is open; none when it is missing.
-  virtual std::optional<std::span<const uint8_t>> FindResource(uint16_t type,
+  virtual std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type,
                                                                const ResourceName& name) = 0;
 
   // EnumResourceNamesA: calls `callback` once per name of the given type, in

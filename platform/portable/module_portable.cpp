@@ -90,7 +90,7 @@ class PortableModule final : public Module {
 
   bool IsModule() const { return table_ != nullptr; }
 
-  std::optional<std::span<const uint8_t>> FindResource(uint16_t type, const ResourceName& name) override {
+  std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const ResourceName& name) override {
     auto location = table_->Find(type, name);
     if (!location) return std::nullopt;
     // Each resource is read once and kept until the module closes, as the

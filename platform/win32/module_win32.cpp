@@ -2,8 +2,6 @@
 // LOAD_LIBRARY_AS_DATAFILE, then the resource calls. None of the module's
 // code runs.
 #include <windows.h>
-// The resource calls are named explicitly; the macro would rename Module::FindResource.
-#undef FindResource
 
 #include "platform/module.h"
 
@@ -52,7 +50,7 @@ class Win32Module final : public Module {
   Win32Module(const Win32Module&) = delete;
   Win32Module& operator=(const Win32Module&) = delete;
 
-  std::optional<std::span<const uint8_t>> FindResource(uint16_t type, const ResourceName& name) override {
+  std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const ResourceName& name) override {
     LPCSTR resourceName = name.IsId() ? MAKEINTRESOURCEA(name.Id()) : name.Text().c_str();
     HRSRC resource = FindResourceA(handle_, resourceName, MAKEINTRESOURCEA(type));
     if (!resource) return std::nullopt;

@@ -155,7 +155,7 @@ TEST_P(IconGroupTest, GroupNamesInTheListsOrder) {
   EXPECT_EQ(texts, (std::vector<std::string>{"Icon [1]", "Icon [10]", "Icon [100]", "Icon [11]", "Icon [2]", "Icon [A]",
                                              "Icon [B_X]", "Icon [\xCD\xBC\xB1\xEA]"}));
   // The text name comes out in GBK and finds its group again.
-  EXPECT_TRUE(module->FindResource(platform::kResourceTypeGroupIcon, entries->back().name));
+  EXPECT_TRUE(module->FindResourceBytes(platform::kResourceTypeGroupIcon, entries->back().name));
 }
 
 TEST_P(IconGroupTest, AModuleWithoutGroupsCannotBeListed) {

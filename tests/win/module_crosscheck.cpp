@@ -4,7 +4,6 @@
 // from the group loader. Also our best-fit choice against
 // LookupIconIdFromDirectory, and our list order against a sorted list box.
 #include <windows.h>
-#undef FindResource
 
 #include <gtest/gtest.h>
 
@@ -78,7 +77,7 @@ class CoreModule final : public platform::Module {
   bool IsModule() const { return table_ != nullptr; }
   portable::ModuleKind Kind() { return source_.IsOpen() ? portable::DetectModuleKind(source_) : portable::ModuleKind::None; }
 
-  std::optional<std::span<const uint8_t>> FindResource(uint16_t type, const ResourceName& name) override {
+  std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const ResourceName& name) override {
     auto location = table_->Find(type, name);
     if (!location) return std::nullopt;
     auto& bytes = loaded_[{location->offset, location->size}];
@@ -183,15 +182,15 @@ void CrossCheckFolder(const std::string& folder, Tally* tally) {
 
     for (const ResourceName& name : systemIcons.value_or(std::vector<ResourceName>{})) {
       ++tally->icons;
-      auto a = system->FindResource(platform::kResourceTypeIcon, name);
-      auto b = own.FindResource(platform::kResourceTypeIcon, name);
+      auto a = system->FindResourceBytes(platform::kResourceTypeIcon, name);
+      auto b = own.FindResourceBytes(platform::kResourceTypeIcon, name);
       ASSERT_EQ(bool(a), bool(b)) << "icon " << Describe(name);
       if (a) EXPECT_TRUE(std::equal(a->begin(), a->end(), b->begin(), b->end())) << "icon " << Describe(name);
     }
     for (const ResourceName& name : systemGroups.value_or(std::vector<ResourceName>{})) {
       ++tally->groups;
-      auto a = system->FindResource(platform::kResourceTypeGroupIcon, name);
-      auto b = own.FindResource(platform::kResourceTypeGroupIcon, name);
+      auto a = system->FindResourceBytes(platform::kResourceTypeGroupIcon, name);
+      auto b = own.FindResourceBytes(platform::kResourceTypeGroupIcon, name);
       ASSERT_EQ(bool(a), bool(b)) << "group " << Describe(name);
       if (!a) continue;
       EXPECT_TRUE(std::equal(a->begin(), a->end(), b->begin(), b->end())) << "group " << Describe(name);
