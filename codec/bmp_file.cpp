@@ -16,16 +16,6 @@ void Report(const char* text, const char* path) {
   platform::ShowMessage(platform::Owner::None, text, path);
 }
 
-bool ReadAll(platform::File& file, void* buffer, uint32_t count) {
-  uint32_t done = 0;
-  return file.Read(buffer, count, &done) && done == count;
-}
-
-bool WriteAll(platform::File& file, const void* buffer, uint32_t count) {
-  uint32_t done = 0;
-  return file.Write(buffer, count, &done) && done == count;
-}
-
 // Bytes per row without the 32-bit wrap of DibRowStride.
 uint64_t TrueRowStride(const BitmapInfoHeader& h) {
   uint64_t bits = uint64_t(h.biBitCount) * h.biPlanes * uint64_t(int64_t(h.biWidth));
@@ -42,7 +32,7 @@ PackedDib LoadBmpFile(const char* path) {
   }
 
   uint8_t fileHeader[kBitmapFileHeaderSize];
-  if (!ReadAll(*file, fileHeader, sizeof fileHeader)) {
+  if (!platform::ReadExactly(*file, fileHeader, sizeof fileHeader)) {
     Report(msg::kBmpFileHeaderFailed, path);
     return {};
   }
@@ -58,7 +48,7 @@ PackedDib LoadBmpFile(const char* path) {
     Report(msg::kBmpAllocFailed, path);
     return {};
   }
-  if (!ReadAll(*file, info.data.get(), kBitmapInfoHeaderSize)) {
+  if (!platform::ReadExactly(*file, info.data.get(), kBitmapInfoHeaderSize)) {
     Report(msg::kBmpInfoHeaderFailed, path);
     return {};
   }
@@ -104,7 +94,7 @@ PackedDib LoadBmpFile(const char* path) {
   }
   std::memcpy(dib.data.get(), info.data.get(), kBitmapInfoHeaderSize);
 
-  if (tableSize != 0 && !ReadAll(*file, dib.data.get() + kBitmapInfoHeaderSize, tableSize)) {
+  if (tableSize != 0 && !platform::ReadExactly(*file, dib.data.get() + kBitmapInfoHeaderSize, tableSize)) {
     Report(msg::kBmpColorTableFailed, path);
     return {};
   }
@@ -114,7 +104,7 @@ PackedDib LoadBmpFile(const char* path) {
     Report(msg::kBmpSeekFailed, path);
     return {};
   }
-  if (!ReadAll(*file, dib.data.get() + DibPixelStart(h), uint32_t(pixelBytes))) {
+  if (!platform::ReadExactly(*file, dib.data.get() + DibPixelStart(h), uint32_t(pixelBytes))) {
     Report(msg::kBmpPixelsFailed, path);
     return {};
   }
@@ -155,7 +145,7 @@ bool SaveBmpFile(const char* path, Bytes image) {
   StoreU16(fileHeader, kBitmapFileType);
   StoreU32(fileHeader + 2, uint32_t(fileSize));  // the size of the file, as the format defines it
   StoreU32(fileHeader + 10, offBits);
-  if (!WriteAll(*file, fileHeader, sizeof fileHeader)) {
+  if (!platform::WriteExactly(*file, fileHeader, sizeof fileHeader)) {
     Report(msg::kBmpFileHeaderWriteFailed, path);
     return false;
   }
@@ -173,7 +163,7 @@ bool SaveBmpFile(const char* path, Bytes image) {
   out.Write(body.data.get());
   std::memcpy(body.data.get() + kBitmapInfoHeaderSize, image.data() + tableStart,
               size_t(tableSize + rowBytes));
-  if (!WriteAll(*file, body.data.get(), body.size) || !file->Commit()) {
+  if (!platform::WriteExactly(*file, body.data.get(), body.size) || !file->Commit()) {
     Report(msg::kBmpWriteFailed, path);
     return false;
   }

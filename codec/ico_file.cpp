@@ -8,20 +8,13 @@
 
 namespace pk {
 
+using platform::ReadExactly;
+using platform::WriteExactly;
+
 namespace {
 
 void Report(const char* message, const char* path) {
   platform::ShowMessage(platform::Owner::MainWindow, message, path);
-}
-
-bool ReadExactly(platform::File& file, void* buffer, uint32_t count) {
-  uint32_t done = 0;
-  return file.Read(buffer, count, &done) && done == count;
-}
-
-bool WriteExactly(platform::File& file, const void* buffer, uint32_t count) {
-  uint32_t done = 0;
-  return file.Write(buffer, count, &done) && done == count;
 }
 
 }  // namespace

@@ -25,6 +25,18 @@ class File {
   virtual uint64_t Length() = 0;
 };
 
+// True when all `count` bytes were read: a short read is a failure to the codec.
+inline bool ReadExactly(File& file, void* buffer, uint32_t count) {
+  uint32_t done = 0;
+  return file.Read(buffer, count, &done) && done == count;
+}
+
+// True when all `count` bytes were written.
+inline bool WriteExactly(File& file, const void* buffer, uint32_t count) {
+  uint32_t done = 0;
+  return file.Write(buffer, count, &done) && done == count;
+}
+
 // Opens an existing file for reading, without sharing; none when it cannot.
 std::unique_ptr<File> OpenFileForRead(const char* path);
 
