@@ -33,8 +33,8 @@ expect_grep() {  # expect_grep NAME PATTERN FILE
     failed=$((failed + 1)); echo "FAIL: $1: '$2' not in $(basename "$3")"; sed 's/^/  /' "$3" | head -5; fi
 }
 
-# Sample files come from the test builders through pk_seeds-like generation:
-# the script makes them with printf so it needs nothing but the program.
+# The sample icon is made here with printf, so the script needs nothing but
+# the program under test.
 ico="$work/sample.ico"
 # 16x16 4-bit icon: header, one entry, 40-byte header, 64-byte table, 128 bytes of rows, 64 of mask.
 {
