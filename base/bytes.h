@@ -34,6 +34,9 @@ constexpr std::optional<uint64_t> CheckedMul(uint64_t a, uint64_t b) {
   return r;
 }
 
+// Raw little-endian loads and stores. Parsers never call the loads on bytes
+// they were given: they read through ByteReader or ByteCursor below, which
+// check every range first. The stores serve writers of our own layouts.
 inline uint16_t LoadU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 inline uint32_t LoadU32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -100,6 +103,50 @@ class ByteReader {
 
  private:
   Bytes bytes_;
+};
+
+// Reads the fields of a structure one after another. A read that does not fit
+// gives 0 and marks the cursor failed, so a structure is read whole and
+// checked once (`ok()`) instead of field by field.
+class ByteCursor {
+ public:
+  explicit ByteCursor(Bytes bytes, size_t at = 0) : reader_(bytes), at_(at) {}
+
+  uint8_t U8() { return Next(reader_.U8(at_), 1); }
+  uint16_t U16() { return Next(reader_.U16(at_), 2); }
+  uint32_t U32() { return Next(reader_.U32(at_), 4); }
+  int32_t I32() { return static_cast<int32_t>(U32()); }
+  uint32_t U32Be() { return Next(reader_.U32Be(at_), 4); }
+  // The next `length` bytes; empty (and failed) when they are not all there.
+  Bytes Take(uint64_t length) {
+    auto sub = reader_.Sub(at_, length);
+    if (!sub) {
+      ok_ = false;
+      return {};
+    }
+    at_ += size_t(length);
+    return *sub;
+  }
+  void Skip(uint64_t length) { (void)Take(length); }
+  void Seek(size_t at) { at_ = at; }
+
+  size_t position() const { return at_; }
+  bool ok() const { return ok_; }
+
+ private:
+  template <typename T>
+  T Next(std::optional<T> value, size_t width) {
+    if (!value) {
+      ok_ = false;
+      return 0;
+    }
+    at_ += width;
+    return *value;
+  }
+
+  ByteReader reader_;
+  size_t at_;
+  bool ok_ = true;
 };
 
 }  // namespace pk

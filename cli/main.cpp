@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "platform/console_text.h"
 #include "platform/message_box.h"
 
 namespace {

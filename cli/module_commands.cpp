@@ -3,12 +3,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/ansi_text.h"
 #include "cli/commands.h"
 #include "codec/ico_file.h"
+#include "codec/group_list.h"
 #include "codec/icon_group.h"
 #include "codec_messages.h"
+#include "platform/console_text.h"
 #include "platform/message_box.h"
-#include "platform/portable/core/resource_table.h"
 
 namespace pk::cli {
 namespace {
@@ -67,7 +69,8 @@ const IconGroupEntry* FindGroup(const std::vector<IconGroupEntry>& entries, cons
   }
   for (const IconGroupEntry& e : entries) {
     if (e.name.IsId()) continue;
-    if (portable::ResourceTextEquals(e.name.Text(), wanted) || portable::ResourceTextEquals(platform::ConsoleText(e.name.Text()), wanted))
+    if (TextEqualsIgnoringAsciiCase(e.name.Text(), wanted) ||
+        TextEqualsIgnoringAsciiCase(platform::ConsoleText(e.name.Text()), wanted))
       return &e;
   }
   return nullptr;

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "codec/bmp_file.h"
-#include "codec/dib.h"
 #include "codec/dib_convert.h"
 #include "codec_messages.h"
 #include "platform/clipboard.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/png.h"
 
@@ -17,30 +17,28 @@ bool BitmapToIconImage(IconSetImage* image, Bytes dib, bool stretch) {
   PackedDib converted = ConvertDib(dib, image->width, image->height, image->bitCount, stretch);
   if (!converted) return false;
 
-  const BitmapInfoHeader h = *BitmapInfoHeader::Read(converted.bytes());
-  const uint64_t stride = uint32_t(DibRowStride(h));
-  const uint64_t tableSize = DibColorTableSize(h);
-  const uint64_t maskStride = MaskRowStride(image->width);
-  const uint64_t rows = uint32_t(image->height);
+  // The icon format counts colour and mask rows together in the height.
+  BitmapInfoHeader h = *BitmapInfoHeader::Read(converted.bytes());
+  const uint64_t convertedPixels = DibPixelStart(h);
+  h.biHeight *= 2;
   // Bounded by the conversion's largest target, far below 4 GiB.
-  const uint64_t dataSize = (stride + maskStride) * rows + tableSize + kBitmapInfoHeaderSize;
+  const DibParts parts = *MeasureDib(h, DibRows::IconWithMask);
 
   image->ReleaseData();
-  image->data.reset(new (std::nothrow) uint8_t[dataSize]);
+  image->data.reset(new (std::nothrow) uint8_t[parts.end]);
   if (!image->data) return false;
-  image->dataSize = uint32_t(dataSize);
+  image->dataSize = uint32_t(parts.end);
   image->format = ImageFormat::Dib;
 
   uint8_t* data = image->data.get();
-  std::memcpy(data, converted.data.get(), size_t(kBitmapInfoHeaderSize + tableSize));
-  // The icon format counts colour and mask rows together in the height.
-  StoreI32(data + kBiHeightOffset, h.biHeight * 2);
+  std::memcpy(data, converted.data.get(), size_t(parts.pixels));
+  h.Write(data);
   image->header = data;
-  image->xorBits = data + kBitmapInfoHeaderSize + tableSize;
-  std::memcpy(image->xorBits, converted.data.get() + DibPixelStart(h), size_t(stride * rows));
+  image->xorBits = data + parts.pixels;
+  std::memcpy(image->xorBits, converted.data.get() + convertedPixels, size_t(parts.pixelBytes));
   // An all-zero mask: every pixel opaque.
-  image->andBits = image->xorBits + stride * rows;
-  std::memset(image->andBits, 0, size_t(maskStride * rows));
+  image->andBits = data + parts.mask;
+  std::memset(image->andBits, 0, size_t(parts.maskBytes));
   return true;
 }
 
@@ -106,15 +104,13 @@ bool CopyImageToClipboard(const IconSetImage& image) {
   if (!clipboard->Empty()) return false;
   // Checked only now: an image without bytes still leaves the clipboard empty.
   if (block.size() < kBitmapInfoHeaderSize) return false;
+  const int32_t height = BitmapInfoHeader::Read(block)->biHeight;
   return clipboard->SetData(platform::kClipboardFormatDib, uint32_t(block.size()),
                             [&](std::span<uint8_t> out) {
                               std::memcpy(out.data(), block.data(), block.size());
                               // Readers of CF_DIB see the colour picture alone;
                               // the mask rows trail where they do not look.
-                              if (halveHeight) {
-                                StoreI32(out.data() + kBiHeightOffset,
-                                         LoadI32(out.data() + kBiHeightOffset) / 2);
-                              }
+                              if (halveHeight) StoreI32(out.data() + kBiHeightOffset, height / 2);
                             });
 }
 

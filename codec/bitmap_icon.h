@@ -7,7 +7,7 @@
 
 #include "base/bytes.h"
 #include "codec/icon_set.h"
-#include "codec/packed_dib.h"
+#include "codec/dib.h"
 #include "platform/icon.h"
 
 namespace pk {

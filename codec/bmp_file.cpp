@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "codec/dib.h"
 #include "codec_messages.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
@@ -16,13 +15,76 @@ void Report(const char* text, const char* path) {
   platform::ShowMessage(platform::Owner::None, text, path);
 }
 
-// Bytes per row without the 32-bit wrap of DibRowStride.
-uint64_t TrueRowStride(const BitmapInfoHeader& h) {
-  uint64_t bits = uint64_t(h.biBitCount) * h.biPlanes * uint64_t(int64_t(h.biWidth));
-  return ((bits + 31) / 32) * 4;
-}
+constexpr uint32_t kMaxPositiveOffset = uint32_t(INT32_MAX);
 
 }  // namespace
+
+const char* BmpFaultMessage(BmpFault fault) {
+  switch (fault) {
+    case BmpFault::OpenFailed: return msg::kBmpOpenFailed;
+    case BmpFault::FileHeaderShort: return msg::kBmpFileHeaderFailed;
+    case BmpFault::NotBitmap: return msg::kBmpUnknownFormat;
+    case BmpFault::InfoAlloc: return msg::kBmpAllocFailed;
+    case BmpFault::InfoHeaderShort: return msg::kBmpInfoHeaderFailed;
+    case BmpFault::NotInfoHeader: return msg::kBmpOs2Unsupported;
+    case BmpFault::TopDownOrEmpty: return msg::kBmpUnknownFormat;
+    case BmpFault::ColorTableOutside: return msg::kBmpColorTableFailed;
+    case BmpFault::OffsetNegative: return msg::kBmpSeekFailed;
+    case BmpFault::RowTooLong: return msg::kBmpPixelsFailed;
+    case BmpFault::RowsOutside: return msg::kBmpPixelsFailed;
+    case BmpFault::PixelAlloc: return msg::kBmpReallocFailed;
+    case BmpFault::ColorTableShort: return msg::kBmpColorTableFailed;
+    case BmpFault::SeekFailed: return msg::kBmpSeekFailed;
+    case BmpFault::RowsShort: return msg::kBmpPixelsFailed;
+  }
+  return msg::kBmpPixelsFailed;
+}
+
+Result<PackedDib, BmpFault> ReadBmpFile(platform::File& file) {
+  uint8_t fileHeader[kBitmapFileHeaderSize];
+  if (!platform::ReadExactly(file, fileHeader, sizeof fileHeader)) return BmpFault::FileHeaderShort;
+  ByteCursor c(Bytes(fileHeader, sizeof fileHeader));
+  const uint16_t type = c.U16();
+  c.Skip(4);  // bfSize, which nothing relies on
+  const uint16_t reserved1 = c.U16(), reserved2 = c.U16();
+  const uint32_t offBits = c.U32();
+  if (type != kBitmapFileType || reserved1 != 0 || reserved2 != 0) return BmpFault::NotBitmap;
+
+  PackedDib info = PackedDib::Allocate(44);
+  if (!info) return BmpFault::InfoAlloc;
+  if (!platform::ReadExactly(file, info.data.get(), kBitmapInfoHeaderSize)) return BmpFault::InfoHeaderShort;
+  const BitmapInfoHeader h = *BitmapInfoHeader::Read(info.bytes());
+  if (h.biSize != kBitmapInfoHeaderSize) return BmpFault::NotInfoHeader;
+
+  // Everything below is measured from the header, so it is checked against
+  // the file before a byte is allocated for it. A top-down picture (negative
+  // height) or an empty one is not a layout this reader knows.
+  if (h.biWidth <= 0 || h.biHeight <= 0) return BmpFault::TopDownOrEmpty;
+  const uint64_t length = file.Length();
+  const uint32_t tableSize = DibColorTableSize(h);
+  const uint64_t tableStart = kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
+  if (!RangeFits(tableStart, tableSize, length)) return BmpFault::ColorTableOutside;
+  // The position is a signed 32-bit value: a larger offset cannot be reached.
+  if (offBits > kMaxPositiveOffset) return BmpFault::OffsetNegative;
+  // A row length that overflows the format's 32-bit arithmetic cannot
+  // describe rows that any file holds.
+  auto parts = MeasureDib(h, DibRows::Plain);
+  if (!parts) return BmpFault::RowTooLong;
+  const uint64_t pixelStart = offBits != 0 ? offBits : tableStart + tableSize;
+  if (!RangeFits(pixelStart, parts->pixelBytes, length)) return BmpFault::RowsOutside;
+  PackedDib dib = parts->end <= UINT32_MAX ? PackedDib::Allocate(uint32_t(parts->end)) : PackedDib{};
+  if (!dib) return BmpFault::PixelAlloc;
+  std::memcpy(dib.data.get(), info.data.get(), kBitmapInfoHeaderSize);
+
+  if (tableSize != 0 && !platform::ReadExactly(file, dib.data.get() + kBitmapInfoHeaderSize, tableSize))
+    return BmpFault::ColorTableShort;
+  // Rows are read from bfOffBits when it is set (skipping any gap behind the
+  // colour table), else straight on from where the table ended.
+  if (offBits != 0 && !file.SeekFromStart(int32_t(offBits))) return BmpFault::SeekFailed;
+  if (!platform::ReadExactly(file, dib.data.get() + parts->pixels, uint32_t(parts->pixelBytes)))
+    return BmpFault::RowsShort;
+  return dib;
+}
 
 PackedDib LoadBmpFile(const char* path) {
   auto file = platform::OpenFileForRead(path);
@@ -30,85 +92,12 @@ PackedDib LoadBmpFile(const char* path) {
     Report(msg::kBmpOpenFailed, path);
     return {};
   }
-
-  uint8_t fileHeader[kBitmapFileHeaderSize];
-  if (!platform::ReadExactly(*file, fileHeader, sizeof fileHeader)) {
-    Report(msg::kBmpFileHeaderFailed, path);
-    return {};
-  }
-  if (LoadU16(fileHeader) != kBitmapFileType || LoadU16(fileHeader + 6) != 0 ||
-      LoadU16(fileHeader + 8) != 0) {
-    Report(msg::kBmpUnknownFormat, path);
-    return {};
-  }
-  uint32_t offBits = LoadU32(fileHeader + 10);
-
-  PackedDib info = PackedDib::Allocate(44);
-  if (!info) {
-    Report(msg::kBmpAllocFailed, path);
-    return {};
-  }
-  if (!platform::ReadExactly(*file, info.data.get(), kBitmapInfoHeaderSize)) {
-    Report(msg::kBmpInfoHeaderFailed, path);
-    return {};
-  }
-  BitmapInfoHeader h = *BitmapInfoHeader::Read(info.bytes());
-  if (h.biSize != kBitmapInfoHeaderSize) {
-    Report(msg::kBmpOs2Unsupported, path);
-    return {};
-  }
-
-  // Everything below is measured from the header, so it is checked against
-  // the file before a byte is allocated for it. A top-down picture (negative
-  // height) or an empty one is not a layout this reader knows.
-  if (h.biWidth <= 0 || h.biHeight <= 0) {
-    Report(msg::kBmpUnknownFormat, path);
-    return {};
-  }
-  const uint64_t length = file->Length();
-  const uint32_t tableSize = DibColorTableSize(h);
-  const uint64_t tableStart = kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
-  if (!RangeFits(tableStart, tableSize, length)) {
-    Report(msg::kBmpColorTableFailed, path);
-    return {};
-  }
-  // The position is a signed 32-bit value: a larger offset cannot be reached.
-  if (offBits > uint32_t(INT32_MAX)) {
-    Report(msg::kBmpSeekFailed, path);
-    return {};
-  }
-  const uint64_t stride = TrueRowStride(h);
-  const uint64_t pixelBytes = stride * uint32_t(h.biHeight);  // < 2^62
-  const uint64_t pixelStart = offBits != 0 ? offBits : tableStart + tableSize;
-  // A stride that overflows the format's 32-bit arithmetic cannot describe
-  // rows that any file holds.
-  if (uint64_t(uint32_t(DibRowStride(h))) != stride || !RangeFits(pixelStart, pixelBytes, length)) {
-    Report(msg::kBmpPixelsFailed, path);
-    return {};
-  }
-  const uint64_t total = kBitmapInfoHeaderSize + tableSize + pixelBytes;
-  PackedDib dib = total <= UINT32_MAX ? PackedDib::Allocate(uint32_t(total)) : PackedDib{};
+  auto dib = ReadBmpFile(*file);
   if (!dib) {
-    Report(msg::kBmpReallocFailed, path);
+    Report(BmpFaultMessage(dib.reason()), path);
     return {};
   }
-  std::memcpy(dib.data.get(), info.data.get(), kBitmapInfoHeaderSize);
-
-  if (tableSize != 0 && !platform::ReadExactly(*file, dib.data.get() + kBitmapInfoHeaderSize, tableSize)) {
-    Report(msg::kBmpColorTableFailed, path);
-    return {};
-  }
-  // Rows are read from bfOffBits when it is set (skipping any gap behind the
-  // colour table), else straight on from where the table ended.
-  if (offBits != 0 && !file->SeekFromStart(int32_t(offBits))) {
-    Report(msg::kBmpSeekFailed, path);
-    return {};
-  }
-  if (!platform::ReadExactly(*file, dib.data.get() + DibPixelStart(h), uint32_t(pixelBytes))) {
-    Report(msg::kBmpPixelsFailed, path);
-    return {};
-  }
-  return dib;
+  return std::move(*dib);
 }
 
 bool SaveBmpFile(const char* path, Bytes image) {
@@ -119,17 +108,13 @@ bool SaveBmpFile(const char* path, Bytes image) {
     Report(msg::kBmpWriteFailed, path);
     return false;
   }
-  const int32_t rows = h->biHeight / 2;
-  const uint32_t tableSize = DibColorTableSize(*h);
-  const uint64_t stride = TrueRowStride(*h);
-  const uint64_t rowBytes = stride * uint32_t(rows);
   // Colour table and rows sit behind the header at its own length; the file
   // always gets a 40-byte header, so a longer one is cut to its first 40 bytes.
-  const uint64_t tableStart = h->biSize;
-  const uint64_t pixelStart = tableStart + tableSize;
+  auto parts = MeasureDib(*h, DibRows::IconWithMask);
+  const uint32_t tableSize = DibColorTableSize(*h);
+  const uint64_t rowBytes = parts ? parts->pixelBytes : 0;
   const uint64_t fileSize = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + tableSize + rowBytes;
-  if (uint64_t(uint32_t(DibRowStride(*h))) != stride || !RangeFits(pixelStart, rowBytes, image.size()) ||
-      fileSize > UINT32_MAX) {
+  if (!parts || !RangeFits(parts->pixels, rowBytes, image.size()) || fileSize > UINT32_MAX) {
     Report(msg::kBmpWriteFailed, path);
     return false;
   }
@@ -159,9 +144,9 @@ bool SaveBmpFile(const char* path, Bytes image) {
   }
   BitmapInfoHeader out = *h;
   out.biSize = kBitmapInfoHeaderSize;
-  out.biHeight = rows;
+  out.biHeight = parts->rows;
   out.Write(body.data.get());
-  std::memcpy(body.data.get() + kBitmapInfoHeaderSize, image.data() + tableStart,
+  std::memcpy(body.data.get() + kBitmapInfoHeaderSize, image.data() + parts->colorTable,
               size_t(tableSize + rowBytes));
   if (!platform::WriteExactly(*file, body.data.get(), body.size) || !file->Commit()) {
     Report(msg::kBmpWriteFailed, path);

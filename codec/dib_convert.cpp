@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/dib.h"
+#include "base/dib_layout.h"
 #include "platform/dib_render.h"
 #include "platform/palette.h"
 
@@ -15,8 +15,6 @@ namespace {
 bool IsConvertibleDepth(uint32_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
-
-uint32_t FullTableEntries(uint32_t bits) { return bits <= 8 ? (1u << bits) : 0; }
 
 void StoreEntry(uint8_t* entry, const platform::PaletteEntry& e) {
   entry[0] = e.blue;
@@ -31,7 +29,7 @@ void StoreEntry(uint8_t* entry, const platform::PaletteEntry& e) {
 Bytes SourceColors(Bytes source, const BitmapInfoHeader& h) {
   uint32_t available = DibColorTableSize(h) / 4;
   uint64_t inBlock = source.size() > kBitmapInfoHeaderSize ? (source.size() - kBitmapInfoHeaderSize) / 4 : 0;
-  uint32_t entries = std::min({DibColorCount(h), available, FullTableEntries(h.biBitCount)});
+  uint32_t entries = std::min({DibColorCount(h), available, DibIndexableColors(h.biBitCount)});
   entries = uint32_t(std::min<uint64_t>(entries, inBlock));
   return source.subspan(kBitmapInfoHeaderSize, size_t(entries) * 4);
 }
@@ -40,7 +38,7 @@ Bytes SourceColors(Bytes source, const BitmapInfoHeader& h) {
 
 void InitDibColorTable(MutableBytes target, Bytes source) {
   if (target.size() < kConvertScratchSize) return;
-  const uint16_t targetBits = LoadU16(target.data() + 14);
+  const uint16_t targetBits = BitmapInfoHeader::Read(target)->biBitCount;
   uint8_t* table = target.data() + kBitmapInfoHeaderSize;
   auto sourceHeader = BitmapInfoHeader::Read(source);
   const bool sameDepth = sourceHeader && sourceHeader->biBitCount == targetBits;
@@ -57,11 +55,11 @@ void InitDibColorTable(MutableBytes target, Bytes source) {
         // Entry for entry; a shorter source table leaves the rest black,
         // where no source pixel looks.
         Bytes colors = SourceColors(source, *sourceHeader);
-        std::memset(table, 0, size_t(FullTableEntries(targetBits)) * 4);
+        std::memset(table, 0, size_t(DibIndexableColors(targetBits)) * 4);
         std::memcpy(table, colors.data(), colors.size());
       } else {
         auto palette = targetBits == 4 ? platform::DefaultPaletteEntries(16) : platform::HalftonePalette();
-        palette.resize(FullTableEntries(targetBits));
+        palette.resize(DibIndexableColors(targetBits));
         for (size_t i = 0; i < palette.size(); ++i) StoreEntry(table + 4 * i, palette[i]);
       }
       break;
@@ -79,10 +77,8 @@ PackedDib ConvertDib(Bytes source, int32_t width, int32_t height, uint32_t bitCo
       h->biPlanes != 1 || h->biCompression != 0 || !IsConvertibleDepth(h->biBitCount)) {
     return {};
   }
-  const uint64_t sourceStride = ((uint64_t(h->biWidth) * h->biBitCount + 31) / 32) * 4;
-  const uint64_t sourcePixelBytes = sourceStride * uint32_t(h->biHeight);
-  const uint64_t sourcePixelStart = DibPixelStart(*h);
-  if (!RangeFits(sourcePixelStart, sourcePixelBytes, source.size())) return {};
+  auto sourceParts = MeasureDib(*h, DibRows::Plain);
+  if (!sourceParts || !sourceParts->FitsIn(source.size())) return {};
   if (width <= 0 || height <= 0 || width > kMaxConvertSide || height > kMaxConvertSide ||
       !IsConvertibleDepth(bitCount)) {
     return {};
@@ -102,7 +98,7 @@ PackedDib ConvertDib(Bytes source, int32_t width, int32_t height, uint32_t bitCo
   // The drawing sees the source with its whole colour table: a table shorter
   // than the depth indexes is filled up with black, so pixels past the end of
   // the file's table are black on every platform and never read beyond it.
-  const uint32_t sourceEntries = FullTableEntries(h->biBitCount);
+  const uint32_t sourceEntries = DibIndexableColors(h->biBitCount);
   std::vector<uint8_t> sourceInfo(kBitmapInfoHeaderSize + size_t(sourceEntries) * 4, 0);
   BitmapInfoHeader drawn = *h;
   drawn.biClrUsed = 0;
@@ -110,20 +106,19 @@ PackedDib ConvertDib(Bytes source, int32_t width, int32_t height, uint32_t bitCo
   Bytes colors = SourceColors(source, *h);
   std::memcpy(sourceInfo.data() + kBitmapInfoHeaderSize, colors.data(), colors.size());
 
-  const uint32_t targetEntries = FullTableEntries(bitCount);
-  const uint64_t targetStride = ((uint64_t(width) * bitCount + 31) / 32) * 4;
-  const uint64_t targetPixelBytes = targetStride * uint32_t(height);  // at most 16 MiB
-  PackedDib result = PackedDib::Allocate(uint32_t(kConvertScratchSize + targetPixelBytes));
+  const uint32_t targetEntries = DibIndexableColors(bitCount);
+  // At most 1024 x 1024 pixels of 32 bits: 4 MiB of rows.
+  const DibParts targetParts = *MeasureDib(target, DibRows::Plain);
+  PackedDib result = PackedDib::Allocate(uint32_t(kConvertScratchSize + targetParts.pixelBytes));
   if (!result) return {};
   std::memcpy(result.data.get(), scratch.data(), kConvertScratchSize);
-  const uint64_t targetPixelStart = DibPixelStart(target);
 
   platform::RenderMode mode = platform::RenderMode::Copy;
   if ((width != h->biWidth || height != h->biHeight) && stretch) mode = platform::RenderMode::Stretch;
   bool ok = platform::RenderDib(
-      sourceInfo, source.subspan(size_t(sourcePixelStart), size_t(sourcePixelBytes)),
+      sourceInfo, source.subspan(size_t(sourceParts->pixels), size_t(sourceParts->pixelBytes)),
       Bytes(scratch.data(), kBitmapInfoHeaderSize + size_t(targetEntries) * 4),
-      MutableBytes(result.data.get() + targetPixelStart, size_t(targetPixelBytes)), mode);
+      MutableBytes(result.data.get() + targetParts.pixels, size_t(targetParts.pixelBytes)), mode);
   if (!ok) return {};
   return result;
 }

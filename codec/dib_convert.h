@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "base/bytes.h"
-#include "codec/packed_dib.h"
+#include "codec/dib.h"
 
 namespace pk {
 

@@ -20,11 +20,13 @@ void Report(const char* message, const char* path) {
 }  // namespace
 
 int32_t ReadIconFileHeader(platform::File& file) {
-  uint8_t word[2];
-  if (!ReadExactly(file, word, 2) || LoadU16(word) != 0) return -1;  // reserved
-  if (!ReadExactly(file, word, 2) || LoadU16(word) != 1) return -1;  // type: icon
-  if (!ReadExactly(file, word, 2)) return -1;
-  return LoadU16(word);
+  // Word by word, as a short file fails at the first word it lacks.
+  uint8_t bytes[kIconFileHeaderSize];
+  for (size_t at = 0; at < kIconFileHeaderSize; at += 2)
+    if (!ReadExactly(file, bytes + at, 2)) return -1;
+  auto header = ReadIconDirHeader(Bytes(bytes, sizeof bytes));
+  if (!header || header->reserved != 0 || header->type != kIconDirTypeIcon) return -1;
+  return header->count;
 }
 
 bool WriteIconFileHeader(platform::File& file, uint32_t imageCount) {
@@ -68,27 +70,34 @@ void FillIconFileEntry(const IconSetImage& image, uint32_t offset, uint8_t* entr
   StoreU32(entry + 12, offset);
 }
 
-std::unique_ptr<IconSet> LoadIconFile(const char* path) {
-  auto file = platform::OpenFileForRead(path);
-  if (!file) {
-    Report(msg::kIcoOpenFailed, path);
-    return nullptr;
+const char* IcoFaultMessage(IcoFault fault) {
+  switch (fault) {
+    case IcoFault::OpenFailed: return msg::kIcoOpenFailed;
+    case IcoFault::RecordAlloc: return msg::kIcoAllocFailed;
+    case IcoFault::BadHeader: return msg::kIcoHeaderFailed;
+    case IcoFault::ImagesAlloc: return msg::kIcoReallocFailed;
+    case IcoFault::DirectoryAlloc: return msg::kIcoDirectoryAllocFailed;
+    case IcoFault::DirectoryShort: return msg::kIcoDirectoryReadFailed;
+    case IcoFault::OffsetNegative: return msg::kIcoSeekFailed;
+    case IcoFault::ImageOutsideFile: return msg::kIcoImageReadFailed;
+    case IcoFault::ImageOverDirectory: return msg::kIcoImageReadFailed;
+    case IcoFault::ImageAlloc: return msg::kIcoReallocFailed;
+    case IcoFault::SeekFailed: return msg::kIcoSeekFailed;
+    case IcoFault::ImageShort: return msg::kIcoImageReadFailed;
+    case IcoFault::ImageFormat: return msg::kIcoBindFailed;
   }
+  return msg::kIcoImageReadFailed;
+}
+
+Result<std::unique_ptr<IconSet>, IcoFault> ReadIconFile(platform::File& file, const char* path) {
   auto set = NewIconSet(1);
-  if (!set) {
-    Report(msg::kIcoAllocFailed, path);
-    return nullptr;
-  }
-  int32_t count = ReadIconFileHeader(*file);
-  if (count < 0) {
-    Report(msg::kIcoHeaderFailed, path);
-    return nullptr;
-  }
+  if (!set) return IcoFault::RecordAlloc;
+  int32_t count = ReadIconFileHeader(file);
+  if (count < 0) return IcoFault::BadHeader;
   try {
     set->images.resize(uint32_t(count));
   } catch (const std::bad_alloc&) {
-    Report(msg::kIcoReallocFailed, path);
-    return nullptr;
+    return IcoFault::ImagesAlloc;
   }
   set->imageCount = uint32_t(count);
   SetRecordPath(set->iconFilePath, path);
@@ -98,54 +107,46 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path) {
   // header's 16-bit count, whatever the file claims.
   const uint32_t directorySize = uint32_t(count) * kIconFileEntrySize;
   std::unique_ptr<uint8_t[]> directory(new (std::nothrow) uint8_t[directorySize ? directorySize : 1]);
-  if (!directory) {
-    Report(msg::kIcoDirectoryAllocFailed, path);
-    return nullptr;
-  }
-  if (!ReadExactly(*file, directory.get(), directorySize)) {
-    Report(msg::kIcoDirectoryReadFailed, path);
-    return nullptr;
-  }
+  if (!directory) return IcoFault::DirectoryAlloc;
+  if (!ReadExactly(file, directory.get(), directorySize)) return IcoFault::DirectoryShort;
+  const Bytes entries(directory.get(), directorySize);
 
-  const uint64_t fileLength = file->Length();
+  const uint64_t fileLength = file.Length();
   for (uint32_t i = 0; i < uint32_t(count); ++i) {
-    const uint8_t* entry = directory.get() + uint64_t(i) * kIconFileEntrySize;
-    const uint32_t size = LoadU32(entry + 8);
-    const uint32_t offset = LoadU32(entry + 12);
+    const IconDirEntry entry = *ReadIconDirEntry(entries, IconDirKind::File, i);
+    const uint32_t size = entry.bytesInRes;
+    const uint32_t offset = entry.imageOffset;
     IconSetImage& image = set->images[i];
     // The position is a signed 32-bit value, as Windows takes it: an offset of
     // 2 GiB or more is a negative position and the move fails.
-    if (static_cast<int32_t>(offset) < 0) {
-      Report(msg::kIcoSeekFailed, path);
-      return nullptr;
-    }
+    if (static_cast<int32_t>(offset) < 0) return IcoFault::OffsetNegative;
     // Never allocate from a size the file cannot hold: such an image could
     // only be read short. An image placed over the header or the directory
     // is not an image either.
-    if (!RangeFits(offset, size, fileLength) || offset < kIconFileHeaderSize + directorySize) {
-      Report(msg::kIcoImageReadFailed, path);
-      return nullptr;
-    }
+    if (!RangeFits(offset, size, fileLength)) return IcoFault::ImageOutsideFile;
+    if (offset < kIconFileHeaderSize + directorySize) return IcoFault::ImageOverDirectory;
     image.data.reset(new (std::nothrow) uint8_t[size ? size : 1]);
-    if (!image.data) {
-      Report(msg::kIcoReallocFailed, path);
-      return nullptr;
-    }
+    if (!image.data) return IcoFault::ImageAlloc;
     image.dataSize = size;
-    if (!file->SeekFromStart(static_cast<int32_t>(offset))) {
-      Report(msg::kIcoSeekFailed, path);
-      return nullptr;
-    }
-    if (!ReadExactly(*file, image.data.get(), size)) {
-      Report(msg::kIcoImageReadFailed, path);
-      return nullptr;
-    }
-    if (!BindIconImage(&image)) {
-      Report(msg::kIcoBindFailed, path);
-      return nullptr;
-    }
+    if (!file.SeekFromStart(static_cast<int32_t>(offset))) return IcoFault::SeekFailed;
+    if (!ReadExactly(file, image.data.get(), size)) return IcoFault::ImageShort;
+    if (!BindIconImage(&image)) return IcoFault::ImageFormat;
   }
   return set;
+}
+
+std::unique_ptr<IconSet> LoadIconFile(const char* path) {
+  auto file = platform::OpenFileForRead(path);
+  if (!file) {
+    Report(msg::kIcoOpenFailed, path);
+    return nullptr;
+  }
+  auto set = ReadIconFile(*file, path);
+  if (!set) {
+    Report(IcoFaultMessage(set.reason()), path);
+    return nullptr;
+  }
+  return std::move(*set);
 }
 
 bool SaveIconFile(const IconSet& set, const char* path) {

@@ -5,16 +5,42 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/icon_directory.h"
+#include "base/result.h"
 #include "codec/icon_set.h"
 #include "platform/file.h"
 
 namespace pk {
 
-inline constexpr uint32_t kIconFileHeaderSize = 6;
-inline constexpr uint32_t kIconFileEntrySize = 16;
+inline constexpr uint32_t kIconFileHeaderSize = kIconDirHeaderSize;
 
-// Reads an .ico file into a new record; none after a failure it has already
-// shown (caption: the path; owner: the main window).
+// Why an .ico file was refused; each reason has the program's message
+// (IcoFaultMessage).
+enum class IcoFault {
+  OpenFailed,          // the file cannot be opened
+  RecordAlloc,         // no memory for the record
+  BadHeader,           // header short, reserved word not 0 or type not 1
+  ImagesAlloc,         // no memory for the record's image entries
+  DirectoryAlloc,      // no memory for the directory
+  DirectoryShort,      // the directory is cut short by the end of the file
+  OffsetNegative,      // an image offset of 2 GiB or more: a negative position
+  ImageOutsideFile,    // an image reaching past the end of the file
+  ImageOverDirectory,  // an image placed over the header or the directory
+  ImageAlloc,          // no memory for an image's bytes
+  SeekFailed,          // the move to an image failed
+  ImageShort,          // an image read short
+  ImageFormat,         // an image whose bytes cannot be bound (see ImageFault)
+};
+
+// The program's message for a refusal.
+const char* IcoFaultMessage(IcoFault fault);
+
+// Reads an .ico file from `file` into a new record whose iconFilePath is
+// `path`. Shows nothing.
+Result<std::unique_ptr<IconSet>, IcoFault> ReadIconFile(platform::File& file, const char* path);
+
+// Opens and reads an .ico file into a new record; none after a failure it has
+// already shown (caption: the path; owner: the main window).
 std::unique_ptr<IconSet> LoadIconFile(const char* path);
 
 // Writes the record as an .ico file: header, directory, images back to back,

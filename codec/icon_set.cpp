@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "codec/png_info.h"
+#include "base/png_header.h"
 
 namespace pk {
 
@@ -44,47 +44,47 @@ void SetRecordPath(char (&field)[kMaxPath], std::string_view path) {
 
 namespace {
 
-bool BindPng(IconSetImage* image) {
-  auto info = ReadPngInfo(image->bytes());
-  if (!info) return false;
+Status<ImageFault> BindPng(IconSetImage* image) {
+  auto info = ReadPngHeader(image->bytes());
+  if (!info) return ImageFault::PngHeader;
   image->format = ImageFormat::Png;
   image->width = int32_t(info->width);
   image->height = int32_t(info->height);
   image->bitCount = info->bitsPerPixel;
   image->header = image->xorBits = image->andBits = nullptr;
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool BindIconImage(IconSetImage* image) {
-  if (image == nullptr || !image->data) return false;
+Status<ImageFault> BindIconImage(IconSetImage* image) {
+  if (image == nullptr || !image->data) return ImageFault::NoImage;
   if (HasPngSignature(image->bytes())) return BindPng(image);
 
   auto h = BitmapInfoHeader::Read(image->bytes());
   // The fields are read at their BITMAPINFOHEADER places, so a shorter header
   // (or one claiming more bytes than the image has) cannot be laid out.
-  if (!h || h->biSize < kBitmapInfoHeaderSize || h->biSize > image->dataSize) return false;
-
-  int32_t height = h->biHeight / 2;
-  int32_t stride = DibRowStride(*h);
-  if (h->biWidth < 0 || height < 0 || stride < 0) return false;
-  // Each part must fit in the bytes that were read: header, colour table,
-  // colour rows, then the 1-bit mask. 64-bit sums cannot wrap here.
-  uint64_t pixelStart = DibPixelStart(*h);
-  uint64_t colorBytes = uint64_t(uint32_t(stride)) * uint32_t(height);
-  uint64_t maskBytes = uint64_t(MaskRowStride(h->biWidth)) * uint32_t(height);
-  uint64_t end = pixelStart + colorBytes + maskBytes;
-  if (end > image->dataSize) return false;
+  if (!h || h->biSize < kBitmapInfoHeaderSize || h->biSize > image->dataSize) return ImageFault::HeaderSize;
+  // Header, colour table, colour rows and the 1-bit mask must all lie inside
+  // the bytes that were read.
+  auto parts = MeasureDib(*h, DibRows::IconWithMask);
+  if (!parts) {
+    switch (parts.reason()) {
+      case DibFault::NegativeSize: return ImageFault::NegativeSize;
+      case DibFault::RowTooLong: return ImageFault::RowTooLong;
+      case DibFault::TooLarge: return ImageFault::PartsOutside;
+    }
+  }
+  if (!parts->FitsIn(image->dataSize)) return ImageFault::PartsOutside;
 
   image->format = ImageFormat::Dib;
   image->header = image->data.get();
-  image->width = h->biWidth;
-  image->height = height;
-  image->bitCount = uint32_t(h->biBitCount) * uint32_t(h->biPlanes);
-  image->xorBits = image->data.get() + pixelStart;
-  image->andBits = image->xorBits + colorBytes;
-  return true;
+  image->width = parts->width;
+  image->height = parts->rows;
+  image->bitCount = parts->bitsPerPixel;
+  image->xorBits = image->data.get() + parts->pixels;
+  image->andBits = image->data.get() + parts->mask;
+  return {};
 }
 
 platform::IconHandle IconHandleFromImage(const IconSetImage* image) {
@@ -92,7 +92,7 @@ platform::IconHandle IconHandleFromImage(const IconSetImage* image) {
   Bytes bytes = image->bytes();
   int width, height;
   bool sixteenBit = false;
-  if (auto png = ReadPngInfo(bytes)) {
+  if (auto png = ReadPngHeader(bytes)) {
     width = int(png->width);
     height = int(png->height);
   } else {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "codec/dib.h"
+#include "base/dib_layout.h"
+#include "base/result.h"
 #include "platform/icon.h"
 
 namespace pk {
@@ -65,11 +66,21 @@ std::unique_ptr<IconSet> NewIconSet(uint32_t room);
 // terminator: the field is a label, the file itself is opened by its full path.
 void SetRecordPath(char (&field)[kMaxPath], std::string_view path);
 
+// Why an image's bytes cannot be bound.
+enum class ImageFault {
+  NoImage,       // no image, or no bytes
+  HeaderSize,    // biSize below 40 or beyond the image's bytes
+  NegativeSize,  // a negative width or height
+  RowTooLong,    // the row length overflows the format's arithmetic
+  PartsOutside,  // colour table, colour rows and mask do not fit the bytes
+  PngHeader,     // a PNG stream whose IHDR cannot describe it
+};
+
 // Fills header, width, height, bitCount, xorBits and andBits from data. Fails
 // when there is no image, or when its parts (header, colour table, colour rows,
 // mask rows) do not fit in dataSize bytes. A PNG image is described from its
 // IHDR and gets no DIB pointers.
-bool BindIconImage(IconSetImage* image);
+Status<ImageFault> BindIconImage(IconSetImage* image);
 
 // A displayable icon of the image at its own size, falling back to the
 // default icon size except for 16-bit images; none when both are refused.

@@ -8,7 +8,7 @@
 
 #include <utility>
 
-#include "framework/handle.h"
+#include "platform/win32/unique_handle.h"
 
 class CWnd;
 
@@ -34,7 +34,7 @@ class CGdiObject {
   int GetObject(int size, void* buffer) const { return ::GetObjectA(object_.Get(), size, buffer); }
 
  private:
-  pk::fw::UniqueGdiObject object_;
+  pk::win32::UniqueGdiObject object_;
 };
 
 class CBitmap : public CGdiObject {
@@ -134,7 +134,7 @@ class CDC {
   HDC m_hDC = nullptr;
 
  private:
-  pk::fw::UniqueDc owned_;
+  pk::win32::UniqueDc owned_;
 };
 
 // The paint of one WM_PAINT: BeginPaint on construction, EndPaint on destruction.
@@ -156,27 +156,13 @@ class CClientDC : public CDC {
  public:
   explicit CClientDC(CWnd* window);
   explicit CClientDC(HWND window);
-  ~CClientDC() override;
   CClientDC(const CClientDC&) = delete;
   CClientDC& operator=(const CClientDC&) = delete;
 
  private:
-  HWND window_;
+  pk::win32::WindowDc dc_;
 };
 
 // Selects an object into a device context for one scope and puts the previous
 // object back when the scope ends.
-class SelectedObject {
- public:
-  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-  ~SelectedObject() {
-    if (previous_) ::SelectObject(dc_, previous_);
-  }
-  SelectedObject(const SelectedObject&) = delete;
-  SelectedObject& operator=(const SelectedObject&) = delete;
-  explicit operator bool() const { return previous_ != nullptr; }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
+using pk::win32::SelectedObject;

@@ -3,6 +3,7 @@
 // read must stay inside the input, every walk must end.
 #include <map>
 
+#include "codec/group_list.h"
 #include "codec/icon_group.h"
 #include "platform/message_box.h"
 #include "platform/portable/core/icon_best_fit.h"

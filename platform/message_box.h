@@ -4,14 +4,13 @@
 #pragma once
 
 #include <functional>
-#include <string>
 #include <string_view>
 
 namespace pk::platform {
 
 enum class Owner {
   None,        // a box without an owner window
-  MainWindow,  // owned by the application's main window, when there is one
+  MainWindow,  // owned by the application's main window (platform/main_window.h)
 };
 
 void ShowMessage(Owner owner, std::string_view text, std::string_view caption);
@@ -21,18 +20,5 @@ void ShowMessage(Owner owner, std::string_view text, std::string_view caption);
 // (a real message box on Windows, standard error elsewhere).
 using MessageSink = std::function<void(Owner, std::string_view text, std::string_view caption)>;
 MessageSink SetMessageSink(MessageSink sink);
-
-// The application's main window (an HWND on Windows), owner of Owner::MainWindow
-// boxes and of the clipboard while it is open. Null until the GUI sets it.
-void SetMainWindow(void* window);
-void* MainWindow();
-
-// Prints "caption: text" on standard error for a terminal: the text converted
-// from the program's code page, the caption (a path) as the system spells it.
-void PrintMessage(std::string_view text, std::string_view caption);
-
-// Converts text in the program's 8-bit code page (GBK) to the terminal's
-// character set, for printing. Text that does not convert is passed through.
-std::string ConsoleText(std::string_view gbk);
 
 }  // namespace pk::platform

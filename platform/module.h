@@ -48,9 +48,6 @@ class Module {
   // enumeration fails, which includes a module with no resource of that type.
   virtual bool EnumerateNames(uint16_t type,
                               const std::function<bool(const ResourceName&)>& callback) = 0;
-
-  // The HMODULE on Windows, null elsewhere.
-  virtual void* NativeHandle() const { return nullptr; }
 };
 
 // Opens a file as a module for reading resources; none for a file that is not

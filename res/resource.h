@@ -8,6 +8,8 @@
 #define IDB_SKIN 129
 #define IDD_SETTINGS 131
 
+#define IDC_ABOUT 3
+
 #define IDC_ICON_LIST 1000
 #define IDC_SAVE_AS 1001
 #define IDC_COPY 1002

@@ -2,6 +2,7 @@
 // the system would draw, at the size asked for.
 #include <algorithm>
 
+#include "base/png_header.h"
 #include "platform/icon.h"
 #include "platform/png.h"
 #include "platform/portable/core/icon_decode.h"
@@ -19,8 +20,7 @@ namespace {
 constexpr int kDefaultIconSize = 32;  // SM_CXICON at 96 DPI
 
 std::optional<RgbaPicture> DecodeImage(std::span<const uint8_t> bytes) {
-  static constexpr uint8_t kPng[4] = {0x89, 'P', 'N', 'G'};
-  if (bytes.size() >= 4 && std::equal(kPng, kPng + 4, bytes.begin())) return DecodePng(bytes);
+  if (HasPngSignature(bytes)) return DecodePng(bytes);
   return DecodeDibIcon(bytes);
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/win32/unique_handle.h"
+
 namespace pk::platform {
 
 namespace {
@@ -19,20 +21,15 @@ class SystemClipboard final : public Clipboard {
                const std::function<void(std::span<uint8_t>)>& fill) override {
     // Movable and shareable (GMEM_MOVEABLE | GMEM_DDESHARE), as clipboard
     // data must be.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    win32::UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size));
     if (!block) return false;
-    void* p = GlobalLock(block);
-    if (!p) {
-      GlobalFree(block);
-      return false;
-    }
+    void* p = GlobalLock(block.Get());
+    if (!p) return false;
     fill(std::span<uint8_t>(static_cast<uint8_t*>(p), size));
-    GlobalUnlock(block);
-    // On success the block belongs to the clipboard; otherwise it is ours.
-    if (!SetClipboardData(format, block)) {
-      GlobalFree(block);
-      return false;
-    }
+    GlobalUnlock(block.Get());
+    // On success the block belongs to the clipboard; otherwise it is still ours.
+    if (!SetClipboardData(format, block.Get())) return false;
+    block.Release();
     return true;
   }
 };

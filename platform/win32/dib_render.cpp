@@ -8,6 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dib_layout.h"
+#include "platform/win32/unique_handle.h"
+
 namespace pk::platform {
 
 namespace {
@@ -27,41 +30,13 @@ class AlignedInfo {
   std::vector<uint32_t> words_;
 };
 
-struct ScreenDc {
-  HDC dc = GetDC(nullptr);
-  void Release() {
-    if (dc) ReleaseDC(nullptr, dc);
-    dc = nullptr;
-  }
-  ~ScreenDc() { Release(); }
-};
-
-struct MemoryDc {
-  HDC dc;
-  explicit MemoryDc(HDC compatible) : dc(CreateCompatibleDC(compatible)) {}
-  ~MemoryDc() {
-    if (dc) DeleteDC(dc);
-  }
-};
-
+// A DIB section in the screen's format, with a pointer to its bits.
 struct Section {
-  void* bits = nullptr;  // declared first: the constructor below fills it
-  HBITMAP bitmap = nullptr;
+  void* bits = nullptr;
+  win32::UniqueGdiObject bitmap;
   Section(HDC screen, const BITMAPINFO* info)
       : bitmap(CreateDIBSection(screen, info, DIB_RGB_COLORS, &bits, nullptr, 0)) {}
-  ~Section() {
-    if (bitmap) DeleteObject(bitmap);
-  }
-};
-
-// Selects a bitmap into a context and puts the previous one back.
-struct Selection {
-  HDC dc;
-  HGDIOBJ previous;
-  Selection(HDC d, HBITMAP bitmap) : dc(d), previous(SelectObject(d, bitmap)) {}
-  ~Selection() {
-    if (previous) SelectObject(dc, previous);
-  }
+  HBITMAP Get() const { return static_cast<HBITMAP>(bitmap.Get()); }
 };
 
 }  // namespace
@@ -73,32 +48,32 @@ bool RenderDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sou
   const BITMAPINFOHEADER& sh = source.get()->bmiHeader;
   const BITMAPINFOHEADER& th = target.get()->bmiHeader;
 
-  ScreenDc screen;
-  if (!screen.dc) return false;
+  win32::WindowDc screen(nullptr);
+  if (!screen) return false;
   // The sections outlive the contexts that hold them, and are deleted only
   // once their bits have been read.
-  Section targetSection(screen.dc, target.get());
-  Section sourceSection(screen.dc, source.get());
+  Section targetSection(screen.Get(), target.get());
+  Section sourceSection(screen.Get(), source.get());
   if (!targetSection.bitmap || !sourceSection.bitmap) return false;
   {
-    MemoryDc sourceDc(screen.dc), targetDc(screen.dc);
-    if (!sourceDc.dc || !targetDc.dc) return false;
+    win32::UniqueDc sourceDc(CreateCompatibleDC(screen.Get())), targetDc(CreateCompatibleDC(screen.Get()));
+    if (!sourceDc || !targetDc) return false;
 
     std::memcpy(sourceSection.bits, sourcePixels.data(), sourcePixels.size());
-    Selection selectSource(sourceDc.dc, sourceSection.bitmap);
-    Selection selectTarget(targetDc.dc, targetSection.bitmap);
-    if (!selectSource.previous || !selectTarget.previous) return false;
+    win32::SelectedObject selectSource(sourceDc.Get(), sourceSection.Get());
+    win32::SelectedObject selectTarget(targetDc.Get(), targetSection.Get());
+    if (!selectSource || !selectTarget) return false;
 
-    if (sh.biBitCount <= 8) SetDIBColorTable(sourceDc.dc, 0, 1u << sh.biBitCount, source.Colors());
-    if (th.biBitCount <= 8) SetDIBColorTable(targetDc.dc, 0, 1u << th.biBitCount, target.Colors());
+    if (sh.biBitCount <= 8) SetDIBColorTable(sourceDc.Get(), 0, DibIndexableColors(sh.biBitCount), source.Colors());
+    if (th.biBitCount <= 8) SetDIBColorTable(targetDc.Get(), 0, DibIndexableColors(th.biBitCount), target.Colors());
 
     BOOL drawn;
     if (mode == RenderMode::Stretch) {
-      SetStretchBltMode(targetDc.dc, COLORONCOLOR);
-      drawn = StretchBlt(targetDc.dc, 0, 0, th.biWidth, th.biHeight, sourceDc.dc, 0, 0, sh.biWidth,
+      SetStretchBltMode(targetDc.Get(), COLORONCOLOR);
+      drawn = StretchBlt(targetDc.Get(), 0, 0, th.biWidth, th.biHeight, sourceDc.Get(), 0, 0, sh.biWidth,
                          sh.biHeight, SRCCOPY);
     } else {
-      drawn = BitBlt(targetDc.dc, 0, 0, th.biWidth, th.biHeight, sourceDc.dc, 0, 0, SRCCOPY);
+      drawn = BitBlt(targetDc.Get(), 0, 0, th.biWidth, th.biHeight, sourceDc.Get(), 0, 0, SRCCOPY);
     }
     if (!drawn) return false;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/win32/unique_handle.h"
 
 namespace pk::platform {
 
@@ -14,20 +15,20 @@ class Win32File : public ReplacementFile {
  public:
   explicit Win32File(HANDLE handle) : handle_(handle) {}
   ~Win32File() override {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_.Reset();
     if (!tempPath_.empty()) DeleteFileA(tempPath_.c_str());
   }
 
   bool Read(void* buffer, uint32_t count, uint32_t* done) override {
     DWORD n = 0;
-    BOOL ok = ReadFile(handle_, buffer, count, &n, nullptr);
+    BOOL ok = ReadFile(handle_.Get(), buffer, count, &n, nullptr);
     *done = n;
     return ok != FALSE;
   }
 
   bool Write(const void* buffer, uint32_t count, uint32_t* done) override {
     DWORD n = 0;
-    BOOL ok = WriteFile(handle_, buffer, count, &n, nullptr);
+    BOOL ok = WriteFile(handle_.Get(), buffer, count, &n, nullptr);
     *done = n;
     return ok != FALSE;
   }
@@ -35,21 +36,20 @@ class Win32File : public ReplacementFile {
   bool SeekFromStart(int32_t offset) override {
     // SetFilePointer takes the low 32 bits as a signed distance: a negative
     // position from the start fails with ERROR_NEGATIVE_SEEK.
-    DWORD result = SetFilePointer(handle_, offset, nullptr, FILE_BEGIN);
+    DWORD result = SetFilePointer(handle_.Get(), offset, nullptr, FILE_BEGIN);
     return !(result == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
   }
 
   uint64_t Length() override {
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(handle_, &size)) return 0;
+    if (!GetFileSizeEx(handle_.Get(), &size)) return 0;
     return uint64_t(size.QuadPart);
   }
 
   bool Commit() override {
-    if (tempPath_.empty() || handle_ == INVALID_HANDLE_VALUE) return false;
-    if (!FlushFileBuffers(handle_)) return false;
-    CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
+    if (tempPath_.empty() || !handle_) return false;
+    if (!FlushFileBuffers(handle_.Get())) return false;
+    handle_.Reset();
     // ReplaceFile keeps the target's attributes and security; it needs an
     // existing target, so a new file is moved into place instead.
     BOOL ok;
@@ -70,7 +70,7 @@ class Win32File : public ReplacementFile {
   }
 
  private:
-  HANDLE handle_;
+  win32::UniqueKernelHandle handle_;
   std::string tempPath_;
   std::string targetPath_;
 };

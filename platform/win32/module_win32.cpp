@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/module.h"
+#include "platform/win32/unique_handle.h"
 
 namespace pk::platform {
 namespace {
@@ -46,33 +47,28 @@ BOOL CALLBACK EnumNameProc(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
 class Win32Module final : public Module {
  public:
   explicit Win32Module(HMODULE handle) : handle_(handle) {}
-  ~Win32Module() override { FreeLibrary(handle_); }
-  Win32Module(const Win32Module&) = delete;
-  Win32Module& operator=(const Win32Module&) = delete;
 
   std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const ResourceName& name) override {
     LPCSTR resourceName = name.IsId() ? MAKEINTRESOURCEA(name.Id()) : name.Text().c_str();
-    HRSRC resource = FindResourceA(handle_, resourceName, MAKEINTRESOURCEA(type));
+    HRSRC resource = FindResourceA(handle_.Get(), resourceName, MAKEINTRESOURCEA(type));
     if (!resource) return std::nullopt;
-    HGLOBAL loaded = LoadResource(handle_, resource);
+    HGLOBAL loaded = LoadResource(handle_.Get(), resource);
     if (!loaded) return std::nullopt;
     const void* bytes = LockResource(loaded);
     if (!bytes) return std::nullopt;
-    const DWORD size = SizeofResource(handle_, resource);
+    const DWORD size = SizeofResource(handle_.Get(), resource);
     if (!IsReadable(bytes, size)) return std::nullopt;
     return std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), size);
   }
 
   bool EnumerateNames(uint16_t type, const std::function<bool(const ResourceName&)>& callback) override {
     EnumContext context{&callback};
-    return EnumResourceNamesA(handle_, MAKEINTRESOURCEA(type), EnumNameProc,
+    return EnumResourceNamesA(handle_.Get(), MAKEINTRESOURCEA(type), EnumNameProc,
                               reinterpret_cast<LONG_PTR>(&context)) != FALSE;
   }
 
-  void* NativeHandle() const override { return handle_; }
-
  private:
-  HMODULE handle_;
+  win32::UniqueModule handle_;
 };
 
 }  // namespace

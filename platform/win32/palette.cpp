@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "platform/win32/unique_handle.h"
+
 namespace pk::platform {
 
 namespace {
@@ -23,13 +25,13 @@ std::vector<PaletteEntry> ReadEntries(HPALETTE palette, uint32_t count) {
 }  // namespace
 
 std::vector<PaletteEntry> HalftonePalette() {
-  // The screen's context is needed only to make the palette.
-  HDC screen = GetDC(nullptr);
-  HPALETTE palette = screen ? CreateHalftonePalette(screen) : nullptr;
-  if (screen) ReleaseDC(nullptr, screen);
-  std::vector<PaletteEntry> out = ReadEntries(palette, 256);
-  if (palette) DeleteObject(palette);
-  return out;
+  win32::UniqueGdiObject palette;
+  {
+    // The screen's context is needed only to make the palette.
+    win32::WindowDc screen(nullptr);
+    if (screen) palette.Reset(CreateHalftonePalette(screen.Get()));
+  }
+  return ReadEntries(static_cast<HPALETTE>(palette.Get()), 256);
 }
 
 std::vector<PaletteEntry> DefaultPaletteEntries(uint32_t count) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "base/png_header.h"
 #include "platform/png.h"
 
 namespace pk::platform {
@@ -18,17 +19,14 @@ struct ComPtr {
   T* operator->() const { return p; }
 };
 
-uint32_t BigEndian(const uint8_t* q) {
-  return (uint32_t(q[0]) << 24) | (uint32_t(q[1]) << 16) | (uint32_t(q[2]) << 8) | q[3];
-}
-
 }  // namespace
 
 std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> png) {
   // Refuse oversized pictures from the header before the decoder inflates anything.
-  if (png.size() < 33 || png.size() > 0xFFFFFFFFu) return std::nullopt;
-  uint32_t width = BigEndian(png.data() + 16), height = BigEndian(png.data() + 20);
-  if (width == 0 || height == 0 || width > kMaxPngSide || height > kMaxPngSide) return std::nullopt;
+  auto header = ReadPngHeader(png);
+  if (!header || png.size() > 0xFFFFFFFFu) return std::nullopt;
+  const uint32_t width = header->width, height = header->height;
+  if (width > kMaxPngSide || height > kMaxPngSide) return std::nullopt;
 
   HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::optional<RgbaPicture> result;

@@ -2,6 +2,7 @@
 // build has: our own reader natively, the system's loader under Wine.
 #include <gtest/gtest.h>
 
+#include "codec/group_list.h"
 #include "codec/icon_group.h"
 #include "codec_messages.h"
 #include "tests/support/message_capture.h"

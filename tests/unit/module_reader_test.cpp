@@ -41,7 +41,7 @@ Opened Open(ByteVector bytes) {
   return o;
 }
 
-std::vector<std::string> Describe(const std::optional<std::vector<ResourceName>>& names) {
+std::vector<std::string> Describe(const Result<std::vector<ResourceName>, portable::ResourceFault>& names) {
   std::vector<std::string> out;
   if (!names) return {"<fails>"};
   for (const ResourceName& n : *names) out.push_back(n.IsId() ? std::to_string(n.Id()) : "'" + n.Text() + "'");
@@ -117,32 +117,33 @@ TEST(PeReader, NotAModule) {
 }
 
 // Damaged modules: each is refused (a failed enumeration or lookup), never a
-// crash or a read outside the file.
+// crash or a read outside the file, and the lookup says which check refused it.
 TEST(PeReader, DamagedTablesAreRefused) {
+  using portable::ResourceFault;
   struct Case {
     const char* what;
     std::function<void(PeLayout&)> damage;
     bool namesFail;
-    bool findFails;
+    ResourceFault findFault;
   };
   auto u32 = [](PeLayout& l, uint32_t at, uint32_t v) { StoreU32(&l.bytes[at], v); };
   auto u16 = [](PeLayout& l, uint32_t at, uint16_t v) { StoreU16(&l.bytes[at], v); };
   const Case cases[] = {
-      {"resource directory not among the data directories", [&](PeLayout& l) { u32(l, l.optionalHeader + 92, 2); }, true, true},
-      {"no resource directory", [&](PeLayout& l) { u32(l, l.optionalHeader + 96 + 16, 0); }, true, true},
-      {"unknown optional header", [&](PeLayout& l) { u16(l, l.optionalHeader, 0x107); }, true, true},
-      {"no sections", [&](PeLayout& l) { u16(l, l.ntHeader + 6, 0); }, true, true},
-      {"resource address in no section", [&](PeLayout& l) { u32(l, l.optionalHeader + 96 + 16, 0x9000); }, true, true},
-      {"root entry counts beyond the file", [&](PeLayout& l) { u32(l, l.root + 12, 0xFFFFFFFF); }, true, true},
-      {"type leads back to the root", [&](PeLayout& l) { u32(l, l.typeEntry[14] + 4, 0x80000000); }, true, true},
-      {"type points at data", [&](PeLayout& l) { u32(l, l.typeEntry[14] + 4, 0x10); }, true, true},
-      {"name leads back to its type", [&](PeLayout& l) { u32(l, l.nameEntries[14][0] + 4, 0x80000000 | (l.typeDirectory[14] - l.root)); }, false, true},
-      {"language flagged as a directory", [&](PeLayout& l) { u32(l, l.languageEntries[14][0] + 4, 0x80000000 | (l.typeDirectory[14] - l.root)); }, false, true},
-      {"data beyond the file", [&](PeLayout& l) { u32(l, l.dataEntries[14][0] + 4, 0xFFFFFFF0); }, false, true},
-      {"data address wraps", [&](PeLayout& l) { u32(l, l.dataEntries[14][0], 0xFFFFFFF8); }, false, true},
-      {"data beyond the section's raw bytes", [&](PeLayout& l) { u32(l, l.sectionHeader + 16, 0x40); }, false, true},
-      {"section raw data beyond the file", [&](PeLayout& l) { u32(l, l.sectionHeader + 20, 0x7FFFFF00); }, true, true},
-      {"file cut in the middle of the tree", [&](PeLayout& l) { l.bytes.resize(l.root + 20); }, true, true},
+      {"resource directory not among the data directories", [&](PeLayout& l) { u32(l, l.optionalHeader + 92, 2); }, true, ResourceFault::NoResources},
+      {"no resource directory", [&](PeLayout& l) { u32(l, l.optionalHeader + 96 + 16, 0); }, true, ResourceFault::NoResources},
+      {"unknown optional header", [&](PeLayout& l) { u16(l, l.optionalHeader, 0x107); }, true, ResourceFault::NoResources},
+      {"no sections", [&](PeLayout& l) { u16(l, l.ntHeader + 6, 0); }, true, ResourceFault::NoResources},
+      {"resource address in no section", [&](PeLayout& l) { u32(l, l.optionalHeader + 96 + 16, 0x9000); }, true, ResourceFault::NoResources},
+      {"root entry counts beyond the file", [&](PeLayout& l) { u32(l, l.root + 12, 0xFFFFFFFF); }, true, ResourceFault::TableOutside},
+      {"type leads back to the root", [&](PeLayout& l) { u32(l, l.typeEntry[14] + 4, 0x80000000); }, true, ResourceFault::LeadsBack},
+      {"type points at data", [&](PeLayout& l) { u32(l, l.typeEntry[14] + 4, 0x10); }, true, ResourceFault::NoSuchType},
+      {"name leads back to its type", [&](PeLayout& l) { u32(l, l.nameEntries[14][0] + 4, 0x80000000 | (l.typeDirectory[14] - l.root)); }, false, ResourceFault::LeadsBack},
+      {"language flagged as a directory", [&](PeLayout& l) { u32(l, l.languageEntries[14][0] + 4, 0x80000000 | (l.typeDirectory[14] - l.root)); }, false, ResourceFault::NoData},
+      {"data beyond the file", [&](PeLayout& l) { u32(l, l.dataEntries[14][0] + 4, 0xFFFFFFF0); }, false, ResourceFault::DataOutside},
+      {"data address wraps", [&](PeLayout& l) { u32(l, l.dataEntries[14][0], 0xFFFFFFF8); }, false, ResourceFault::DataOutside},
+      {"data beyond the section's raw bytes", [&](PeLayout& l) { u32(l, l.sectionHeader + 16, 0x40); }, false, ResourceFault::DataOutside},
+      {"section raw data beyond the file", [&](PeLayout& l) { u32(l, l.sectionHeader + 20, 0x7FFFFF00); }, true, ResourceFault::TableOutside},
+      {"file cut in the middle of the tree", [&](PeLayout& l) { l.bytes.resize(l.root + 20); }, true, ResourceFault::TableOutside},
   };
   for (const Case& c : cases) {
     PeLayout l = PeBuilder().Group(ById(1), GroupDirectory({{}})).Icon(1, Bytes1(1, 64)).Build();
@@ -150,7 +151,9 @@ TEST(PeReader, DamagedTablesAreRefused) {
     auto o = Open(l.bytes);
     ASSERT_TRUE(o.table) << c.what;
     EXPECT_EQ(!o.table->Names(test::kRtGroupIcon), c.namesFail) << c.what;
-    EXPECT_EQ(!o.table->Find(test::kRtGroupIcon, ResourceName::FromId(1)), c.findFails) << c.what;
+    auto found = o.table->Find(test::kRtGroupIcon, ResourceName::FromId(1));
+    ASSERT_FALSE(found) << c.what;
+    EXPECT_EQ(found.reason(), c.findFault) << c.what;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "codec/bitmap_icon.h"
 #include "platform/clipboard.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "tests/support/ico_builder.h"
 

@@ -34,8 +34,8 @@ TEST(Framework, FilterNotationBecomesTheSystemsTerminatedList) {
 
 #ifdef PK_COUNT_HANDLES
 TEST(Framework, HandleCountsFollowTheWrappersAndCatchALeak) {
-  using fw::HandleKind;
-  using fw::LiveHandles;
+  using win32::HandleKind;
+  using win32::LiveHandles;
   long bitmaps = LiveHandles(HandleKind::Bitmap), dcs = LiveHandles(HandleKind::Dc);
   {
     CDC dc;

@@ -6,7 +6,8 @@
 
 #include <set>
 
-#include "framework/handle.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/main_window.h"
 #include "platform/module.h"
 #include "res/resource.h"
 #include "tests/support/message_capture.h"
@@ -183,11 +184,11 @@ TEST_F(MainDialogTest, RepaintingAModulesGroupFiveHundredTimesLeaksNothing) {
   EXPECT_EQ(HICON(SendMessageA(Item(IDC_PREVIEW), STM_GETICON, 0, 0)), dialog.PreviewIcon());
 
 #ifdef PK_COUNT_HANDLES
-  using fw::HandleKind;
+  using win32::HandleKind;
   const HandleKind kinds[] = {HandleKind::Dc, HandleKind::Bitmap, HandleKind::Font, HandleKind::Brush,
                               HandleKind::Icon, HandleKind::OtherGdi};
   long before[std::size(kinds)];
-  for (size_t k = 0; k < std::size(kinds); ++k) before[k] = fw::LiveHandles(kinds[k]);
+  for (size_t k = 0; k < std::size(kinds); ++k) before[k] = win32::LiveHandles(kinds[k]);
 #endif
   std::set<HICON> seen;
   for (int i = 0; i < 500; ++i) {
@@ -197,7 +198,7 @@ TEST_F(MainDialogTest, RepaintingAModulesGroupFiveHundredTimesLeaksNothing) {
   }
   EXPECT_EQ(LiveReplacedIcons(seen, dialog.PreviewIcon()), 0);
 #ifdef PK_COUNT_HANDLES
-  for (size_t k = 0; k < std::size(kinds); ++k) EXPECT_EQ(fw::LiveHandles(kinds[k]), before[k]) << int(kinds[k]);
+  for (size_t k = 0; k < std::size(kinds); ++k) EXPECT_EQ(win32::LiveHandles(kinds[k]), before[k]) << int(kinds[k]);
 #endif
 }
 

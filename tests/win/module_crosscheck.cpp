@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/group_list.h"
 #include "codec/icon_group.h"
 #include "platform/portable/core/icon_best_fit.h"
 #include "platform/portable/core/resource_table.h"

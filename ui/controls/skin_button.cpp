@@ -53,25 +53,26 @@ bool SkinButton::ComposeFace(CBitmap* skin, CBitmap* face, int frameIndex, int f
   SelectedObject skinSelected(source, skin->GetSafeHandle());
   BITMAP info{};
   skin->GetBitmap(&info);
-  const int FH = info.bmHeight;
-  const int FW = info.bmWidth / frames;
-  const int X = FW * frameIndex;
+  const int frameHeight = info.bmHeight;
+  const int frameWidth = info.bmWidth / frames;
+  const int frameLeft = frameWidth * frameIndex;
 
   RECT client;
   GetClientRect(&client);
-  const int W = client.right - client.left;
-  const int H = client.bottom - client.top;
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
 
   face->DeleteObject();
-  face->CreateCompatibleBitmap(windowDC, W, H);
+  face->CreateCompatibleBitmap(windowDC, width, height);
   SelectedObject faceSelected(target, face->GetSafeHandle());
 
-  const int T = marginTop, B = marginBottom, L = marginLeft, R = marginRight;
+  const int top = marginTop, bottom = marginBottom, left = marginLeft, right = marginRight;
   // The corners are copied as they are; a failed corner spoils the face.
-  if (!target.BitBlt(0, 0, L, T, &source, X, 0, SRCCOPY) ||
-      !target.BitBlt(0, H - B, L, B, &source, X, FH - B, SRCCOPY) ||
-      !target.BitBlt(W - R, 0, R, T, &source, X + FW - R, 0, SRCCOPY) ||
-      !target.BitBlt(W - R, H - B, R, B, &source, X + FW - R, FH - B, SRCCOPY)) {
+  if (!target.BitBlt(0, 0, left, top, &source, frameLeft, 0, SRCCOPY) ||
+      !target.BitBlt(0, height - bottom, left, bottom, &source, frameLeft, frameHeight - bottom, SRCCOPY) ||
+      !target.BitBlt(width - right, 0, right, top, &source, frameLeft + frameWidth - right, 0, SRCCOPY) ||
+      !target.BitBlt(width - right, height - bottom, right, bottom, &source, frameLeft + frameWidth - right,
+                     frameHeight - bottom, SRCCOPY)) {
     return false;
   }
   // Margins wider than the button or the frame leave no band to stretch;
@@ -79,11 +80,15 @@ bool SkinButton::ComposeFace(CBitmap* skin, CBitmap* face, int frameIndex, int f
   auto stretch = [&](int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
     if (w > 0 && h > 0 && sw > 0 && sh > 0) target.StretchBlt(x, y, w, h, &source, sx, sy, sw, sh, SRCCOPY);
   };
-  stretch(L, T, W - L - R, H - T - B, X + L, T, FW - L - R, FH - T - B);  // centre
-  stretch(L, 0, W - L - R, T, X + L, 0, FW - L - R, T);                    // top edge
-  stretch(L, H - B, W - L - R, B, X + L, FH - B, FW - L - R, B);           // bottom edge
-  stretch(0, T, L, H - T - B, X, T, L, FH - T - B);                        // left edge
-  stretch(W - R, T, R, H - T - B, X + FW - R, T, R, FH - T - B);           // right edge
+  const int bandWidth = width - left - right, bandHeight = height - top - bottom;
+  const int frameBandWidth = frameWidth - left - right, frameBandHeight = frameHeight - top - bottom;
+  stretch(left, top, bandWidth, bandHeight, frameLeft + left, top, frameBandWidth, frameBandHeight);  // centre
+  stretch(left, 0, bandWidth, top, frameLeft + left, 0, frameBandWidth, top);                           // top edge
+  stretch(left, height - bottom, bandWidth, bottom, frameLeft + left, frameHeight - bottom, frameBandWidth,
+          bottom);                                                                                      // bottom edge
+  stretch(0, top, left, bandHeight, frameLeft, top, left, frameBandHeight);                             // left edge
+  stretch(width - right, top, right, bandHeight, frameLeft + frameWidth - right, top, right,
+          frameBandHeight);                                                                             // right edge
 
   skinReady = 1;
   return true;
@@ -93,8 +98,8 @@ void SkinButton::DrawFace(CDC* dc, CBitmap* face) {
   if (skinReady < 1 || !face->GetSafeHandle()) return;
   RECT client;
   GetClientRect(&client);
-  const int W = client.right - client.left;
-  const int H = client.bottom - client.top;
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
 
   // White background and black text turn the mask's 1 bits into white and
   // its 0 bits into black when the mask is copied onto the colour target.
@@ -106,19 +111,19 @@ void SkinButton::DrawFace(CDC* dc, CBitmap* face) {
     image.CreateCompatibleDC(dc);
     mask.CreateCompatibleDC(dc);
     CBitmap maskBitmap;
-    maskBitmap.CreateBitmap(W, H, 1, 1, nullptr);
+    maskBitmap.CreateBitmap(width, height, 1, 1, nullptr);
     SelectedObject imageSelected(image, face->GetSafeHandle());
     SelectedObject maskSelected(mask, maskBitmap.GetSafeHandle());
 
     // Colour to monochrome: pixels equal to the image's background colour
     // (the key) become 1, all others 0.
     image.SetBkColor(transparentColor);
-    mask.BitBlt(0, 0, W, H, &image, 0, 0, SRCCOPY);
+    mask.BitBlt(0, 0, width, height, &image, 0, 0, SRCCOPY);
     // XOR the face in, clear it where the mask is 0, XOR again: the target
     // keeps its pixels under the key colour and takes the face's elsewhere.
-    dc->BitBlt(0, 0, W, H, &image, 0, 0, SRCINVERT);
-    dc->BitBlt(0, 0, W, H, &mask, 0, 0, SRCAND);
-    dc->BitBlt(0, 0, W, H, &image, 0, 0, SRCINVERT);
+    dc->BitBlt(0, 0, width, height, &image, 0, 0, SRCINVERT);
+    dc->BitBlt(0, 0, width, height, &mask, 0, 0, SRCAND);
+    dc->BitBlt(0, 0, width, height, &image, 0, 0, SRCINVERT);
   }
   dc->SetBkColor(oldBk);
   dc->SetTextColor(oldText);

@@ -6,7 +6,23 @@
 #include <memory>
 
 #include "framework/controls.h"
+#include "res/resource.h"
 #include "ui/controls/button_font.h"
+
+// How a skin bitmap is cut: how many frames, and the margins (in pixels of a
+// frame) that keep their size when a face is stretched.
+struct SkinLayout {
+  UINT bitmapId;
+  int frameCount;
+  int marginTop;
+  int marginBottom;
+  int marginLeft;
+  int marginRight;
+};
+
+// The skin every dialog of the program gives its push buttons: the five grey
+// frames of the skin bitmap, with thin margins.
+inline constexpr SkinLayout kDialogSkin{IDB_SKIN, 5, 5, 5, 5, 4};
 
 class SkinButton : public CButton {
  public:
@@ -18,6 +34,10 @@ class SkinButton : public CButton {
   // size, keeping the margin bands unstretched. True when all four were made.
   bool SetSkin(UINT bitmapId, int frameCount, int marginTop, int marginBottom, int marginLeft,
                int marginRight);
+  bool SetSkin(const SkinLayout& layout) {
+    return SetSkin(layout.bitmapId, layout.frameCount, layout.marginTop, layout.marginBottom, layout.marginLeft,
+                   layout.marginRight);
+  }
 
   void PreSubclassWindow() override;
   void DrawItem(DRAWITEMSTRUCT* item) override;

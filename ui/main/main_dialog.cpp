@@ -2,6 +2,7 @@
 
 #include "codec/icon_group.h"
 #include "framework/win_app.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "res/resource.h"
 #include "ui_messages.h"
@@ -34,7 +35,7 @@ void MainDialog::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, IDCANCEL, exitButton);
   DDX_Control(dx, IDC_SAVE_AS, saveAsButton);
   DDX_Control(dx, IDC_COPY, copyButton);
-  DDX_Control(dx, 3, aboutButton);
+  DDX_Control(dx, IDC_ABOUT, aboutButton);
   DDX_Control(dx, IDC_SETTINGS, settingsButton);
   DDX_Control(dx, IDC_ICON_LIST, iconList);
 }
@@ -68,7 +69,7 @@ BOOL MainDialog::OnInitDialog() {
   SetIcon(appIcon, FALSE);
 
   for (SkinButton* button : {&browseButton, &exitButton, &saveAsButton, &settingsButton, &aboutButton, &copyButton}) {
-    button->SetSkin(IDB_SKIN, 5, 5, 5, 5, 4);
+    button->SetSkin(kDialogSkin);
   }
 
   copyButton.EnableWindow(FALSE);
@@ -105,7 +106,7 @@ BOOL MainDialog::OnCommand(UINT id, UINT code, HWND control) {
     Invalidate(TRUE);
     return TRUE;
   }
-  if (code == BN_CLICKED && id == 3) {
+  if (code == BN_CLICKED && id == IDC_ABOUT) {
     OnAbout();
     return TRUE;
   }

@@ -4,82 +4,47 @@
 #include <array>
 #include <cstring>
 
-#include "base/bytes.h"
+#include "base/dib_layout.h"
+#include "base/dib_pixels.h"
 
 namespace pk::portable {
 
 namespace {
 
-constexpr uint32_t kInfoHeaderSize = 40;
-
-struct Color {
-  uint8_t red = 0, green = 0, blue = 0;
-  uint8_t extra = 0;  // the fourth byte of a 32-bit pixel
+// One side of a blit: a 40-byte, uncompressed, single-plane header of 1, 4,
+// 8, 16, 24 or 32 bits with a positive size, biClrUsed 0, and its whole
+// colour table (2^bits entries up to 8 bits) behind it.
+struct BlitSide {
+  int32_t width = 0;
+  int32_t height = 0;
+  uint32_t bitCount = 0;
+  uint32_t stride = 0;
+  Bytes colors;
+  uint64_t PixelBytes() const { return uint64_t(stride) * uint32_t(height); }
 };
 
-uint32_t ReadPixel(const uint8_t* row, int32_t x, uint16_t bits) {
-  switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
-    case 8: return row[x];
-    case 16: return LoadU16(row + 2 * size_t(x));
-    case 24: {
-      const uint8_t* p = row + 3 * size_t(x);
-      return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    }
-    default: return LoadU32(row + 4 * size_t(x));
+std::optional<BlitSide> ReadBlitSide(Bytes info) {
+  auto h = BitmapInfoHeader::Read(info);
+  if (!h || h->biSize != kBitmapInfoHeaderSize || h->biWidth <= 0 || h->biHeight <= 0 || h->biPlanes != 1 ||
+      h->biCompression != kBiRgb || h->biClrUsed != 0) {
+    return std::nullopt;
   }
-}
-
-void WritePixel(uint8_t* row, int32_t x, uint16_t bits, uint32_t value) {
-  switch (bits) {
-    case 1: {
-      uint8_t bit = uint8_t(0x80u >> (x & 7));
-      row[x >> 3] = uint8_t((row[x >> 3] & ~bit) | (value ? bit : 0));
-      break;
-    }
-    case 4: {
-      uint8_t& b = row[x >> 1];
-      b = (x & 1) ? uint8_t((b & 0xF0) | (value & 0x0F)) : uint8_t((b & 0x0F) | ((value & 0x0F) << 4));
-      break;
-    }
-    case 8: row[x] = uint8_t(value); break;
-    case 16: StoreU16(row + 2 * size_t(x), uint16_t(value)); break;
-    case 24: {
-      uint8_t* p = row + 3 * size_t(x);
-      p[0] = uint8_t(value);
-      p[1] = uint8_t(value >> 8);
-      p[2] = uint8_t(value >> 16);
-      break;
-    }
-    default: StoreU32(row + 4 * size_t(x), value); break;
+  switch (h->biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    default: return std::nullopt;
   }
-}
-
-Color TableColor(std::span<const uint8_t> colors, uint32_t index) {
-  // Every index of a checked layout has an entry; out-of-table indices would
-  // be black, as the system draws them.
-  if (size_t(index) * 4 + 4 > colors.size()) return {};
-  const uint8_t* q = colors.data() + size_t(index) * 4;
-  return {q[2], q[1], q[0], 0};
-}
-
-// The colour of a direct-colour pixel. BI_RGB 16-bit pixels are X1R5G5B5;
-// each 5-bit channel widens to 8 bits by repeating its top bits.
-Color DirectColor(uint32_t pixel, uint16_t bits) {
-  if (bits == 16) {
-    auto widen = [](uint32_t v) { return uint8_t((v << 3) | (v >> 2)); };
-    return {widen((pixel >> 10) & 31), widen((pixel >> 5) & 31), widen(pixel & 31), 0};
-  }
-  return {uint8_t(pixel >> 16), uint8_t(pixel >> 8), uint8_t(pixel), uint8_t(pixel >> 24)};
+  auto parts = MeasureDib(*h, DibRows::Plain);
+  auto colors = ByteReader(info).Sub(kBitmapInfoHeaderSize, uint64_t(DibIndexableColors(h->biBitCount)) * 4);
+  if (!parts || !colors) return std::nullopt;
+  return BlitSide{h->biWidth, h->biHeight, h->biBitCount, parts->stride, *colors};
 }
 
 // Maps colours into the target's pixel format.
 class ColorEncoder {
  public:
-  explicit ColorEncoder(const DibLayout& target) : target_(target) {}
+  explicit ColorEncoder(const BlitSide& target) : target_(target) {}
 
-  uint32_t Encode(Color c, bool fromDirectSource) {
+  uint32_t Encode(DibColor c, bool fromDirectSource) {
     switch (target_.bitCount) {
       case 16: return (uint32_t(c.red >> 3) << 10) | (uint32_t(c.green >> 3) << 5) | (c.blue >> 3);
       case 24: return (uint32_t(c.red) << 16) | (uint32_t(c.green) << 8) | c.blue;
@@ -96,7 +61,7 @@ class ColorEncoder {
   // Into an 8-bit table the system matches only the top five bits of each
   // channel (as if every channel were the middle of its 8-value bucket), which
   // lets it cache the answer per bucket; we do the same.
-  uint32_t Lookup8(Color c) {
+  uint32_t Lookup8(DibColor c) {
     uint32_t key = (uint32_t(c.red >> 3) << 10) | (uint32_t(c.green >> 3) << 5) | (c.blue >> 3);
     if (cache_.empty()) cache_.assign(1u << 15, -1);
     int16_t& slot = cache_[key];
@@ -107,42 +72,11 @@ class ColorEncoder {
     return uint32_t(slot);
   }
 
-  const DibLayout& target_;
+  const BlitSide& target_;
   std::vector<int16_t> cache_;
 };
 
 }  // namespace
-
-std::optional<DibLayout> ReadDibLayout(std::span<const uint8_t> info) {
-  ByteReader r(info);
-  auto size = r.U32(0);
-  auto width = r.I32(4);
-  auto height = r.I32(8);
-  auto planes = r.U16(12);
-  auto bits = r.U16(14);
-  auto compression = r.U32(16);
-  auto clrUsed = r.U32(32);
-  if (!size || !clrUsed || *size != kInfoHeaderSize) return std::nullopt;
-  if (*width <= 0 || *height <= 0 || *planes != 1 || *compression != 0 || *clrUsed != 0) {
-    return std::nullopt;
-  }
-  switch (*bits) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return std::nullopt;
-  }
-  DibLayout layout;
-  layout.width = *width;
-  layout.height = *height;
-  layout.bitCount = *bits;
-  uint64_t stride = ((uint64_t(*width) * *bits + 31) / 32) * 4;
-  if (stride > UINT32_MAX) return std::nullopt;
-  layout.stride = uint32_t(stride);
-  uint32_t entries = *bits <= 8 ? (1u << *bits) : 0;
-  auto colors = r.Sub(kInfoHeaderSize, uint64_t(entries) * 4);
-  if (!colors) return std::nullopt;
-  layout.colors = *colors;
-  return layout;
-}
 
 std::vector<int32_t> StretchIndices(int32_t sourceExtent, int32_t targetExtent, bool keepLast) {
   std::vector<int32_t> map(size_t(std::max(targetExtent, 0)), 0);
@@ -186,8 +120,8 @@ uint32_t NearestColorIndex(std::span<const uint8_t> colors, uint8_t red, uint8_t
 bool BlitDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourcePixels,
              std::span<const uint8_t> targetInfo, std::span<uint8_t> targetPixels,
              platform::RenderMode mode) {
-  auto source = ReadDibLayout(sourceInfo);
-  auto target = ReadDibLayout(targetInfo);
+  auto source = ReadBlitSide(sourceInfo);
+  auto target = ReadBlitSide(targetInfo);
   if (!source || !target) return false;
   if (sourcePixels.size() != source->PixelBytes() || targetPixels.size() != target->PixelBytes()) {
     return false;
@@ -221,7 +155,7 @@ bool BlitDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourc
       rawCopy = true;
     } else {
       lut.resize(size_t(1) << source->bitCount);
-      for (uint32_t i = 0; i < lut.size(); ++i) lut[i] = encoder.Encode(TableColor(source->colors, i), false);
+      for (uint32_t i = 0; i < lut.size(); ++i) lut[i] = encoder.Encode(TableDibColor(source->colors, i), false);
     }
   }
   bool sameDirect = source->bitCount == target->bitCount && source->bitCount > 8;
@@ -230,21 +164,21 @@ bool BlitDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourc
     int32_t sy = rows[size_t(y)];
     if (sy < 0) continue;
     // Both bitmaps are bottom-up: the top row is the last in memory.
-    const uint8_t* in = sourcePixels.data() + size_t(source->height - 1 - sy) * source->stride;
-    uint8_t* out = targetPixels.data() + size_t(target->height - 1 - y) * target->stride;
+    const Bytes in = sourcePixels.subspan(size_t(source->height - 1 - sy) * source->stride, source->stride);
+    const MutableBytes out = targetPixels.subspan(size_t(target->height - 1 - y) * target->stride, target->stride);
     for (int32_t x = 0; x < target->width; ++x) {
       int32_t sx = columns[size_t(x)];
       if (sx < 0) continue;
-      uint32_t pixel = ReadPixel(in, sx, source->bitCount);
+      uint32_t pixel = ReadDibPixel(in, sx, source->bitCount);
       uint32_t value;
       if (rawCopy || sameDirect) {
         value = pixel;
       } else if (!lut.empty()) {
         value = lut[pixel];
       } else {
-        value = encoder.Encode(DirectColor(pixel, source->bitCount), true);
+        value = encoder.Encode(DirectDibColor(pixel, source->bitCount), true);
       }
-      WritePixel(out, x, target->bitCount, value);
+      WriteDibPixel(out, x, target->bitCount, value);
     }
   }
   return true;

@@ -13,22 +13,6 @@
 
 namespace pk::portable {
 
-// A checked description of one side of a blit: a 40-byte BITMAPINFOHEADER
-// and the colour table behind it.
-struct DibLayout {
-  int32_t width = 0;
-  int32_t height = 0;
-  uint16_t bitCount = 0;
-  uint32_t stride = 0;                 // bytes per row
-  std::span<const uint8_t> colors;     // RGBQUADs: 2^bitCount of them up to 8 bits
-  uint64_t PixelBytes() const { return uint64_t(stride) * uint32_t(height); }
-};
-
-// The layout of `info`; none unless it is a 40-byte, uncompressed, single-plane
-// header of 1, 4, 8, 16, 24 or 32 bits, with a positive size, biClrUsed 0 and
-// its whole colour table present.
-std::optional<DibLayout> ReadDibLayout(std::span<const uint8_t> info);
-
 // For each target index along one axis, the source index it is taken from
 // when `sourceExtent` pixels are stretched onto `targetExtent` in COLORONCOLOR
 // mode. Growing repeats the source pixel under each target pixel's centre;

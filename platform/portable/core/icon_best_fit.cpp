@@ -10,11 +10,10 @@
 #include <limits>
 #include <vector>
 
+#include "base/icon_directory.h"
+
 namespace pk::portable {
 namespace {
-
-constexpr size_t kHeaderSize = 6;
-constexpr size_t kEntrySize = 14;
 
 struct Candidate {
   uint16_t bitCount;
@@ -30,22 +29,22 @@ int64_t AxisCost(int64_t image, int64_t wanted) {
 }  // namespace
 
 uint16_t ChooseBestIconId(Bytes groupDirectory, int width, int height, int displayBits) {
-  ByteReader r(groupDirectory);
-  auto reserved = r.U16(0), type = r.U16(2), count = r.U16(4);
-  if (!reserved || !type || !count || *reserved != 0 || (*type & 3) == 0) return 0;
-  const size_t present = (groupDirectory.size() - kHeaderSize) / kEntrySize;
-  const size_t n = std::min<size_t>(*count, present);
+  auto header = ReadIconDirHeader(groupDirectory);
+  if (!header || header->reserved != 0 || (header->type & 3) == 0) return 0;
+  const Bytes entries = GroupDirectoryEntries(groupDirectory);
 
   // Smallest size cost first; every entry at that cost is a candidate.
   int64_t best = std::numeric_limits<int64_t>::max();
   std::vector<Candidate> ties;
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t* e = groupDirectory.data() + kHeaderSize + i * kEntrySize;
+  // Only the entries that lie whole inside the bytes, whatever the count says.
+  for (uint32_t i = 0; i < header->count; ++i) {
+    auto e = ReadIconDirEntry(entries, IconDirKind::Group, i);
+    if (!e) break;
     // A width or height byte of 0 means 256, on each axis on its own.
-    const int64_t w = e[0] ? e[0] : 256;
-    const int64_t h = e[1] ? e[1] : 256;
+    const int64_t w = e->width ? e->width : 256;
+    const int64_t h = e->height ? e->height : 256;
     const int64_t cost = AxisCost(w, width) + AxisCost(h, height);
-    const Candidate c{LoadU16(e + 6), LoadU16(e + 12)};
+    const Candidate c{e->bitCount, e->id};
     if (cost < best) {
       best = cost;
       ties.assign(1, c);

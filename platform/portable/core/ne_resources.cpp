@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <map>
 
+#include "base/ansi_text.h"
+#include "base/dib_layout.h"
+#include "base/icon_directory.h"
 #include "platform/portable/core/resource_table.h"
 
 namespace pk::portable {
@@ -30,8 +33,8 @@ class NeResourceTable final : public ResourceTable {
 
   bool ReadTable(uint32_t headerOffset);
 
-  std::optional<std::vector<platform::ResourceName>> Names(uint16_t type) override;
-  std::optional<ResourceLocation> Find(uint16_t type, const platform::ResourceName& name) override;
+  Result<std::vector<platform::ResourceName>, ResourceFault> Names(uint16_t type) override;
+  Result<ResourceLocation, ResourceFault> Find(uint16_t type, const platform::ResourceName& name) override;
 
  private:
   const std::vector<NameInfo>& Entries(uint16_t type);
@@ -49,9 +52,11 @@ class NeResourceTable final : public ResourceTable {
 bool NeResourceTable::ReadTable(uint32_t headerOffset) {
   uint8_t fields[4];  // ne_rsrctab, ne_restab
   if (!source_.ReadAt(uint64_t(headerOffset) + kResourceTableField, fields, 4)) return false;
+  ByteCursor c(Bytes(fields, sizeof fields));
+  const uint16_t resourceTable = c.U16(), residentNames = c.U16();
   // Equal offsets: the module has no resource table at all.
-  if (LoadU16(fields) == LoadU16(fields + 2)) return false;
-  const uint64_t start = uint64_t(headerOffset) + LoadU16(fields);
+  if (resourceTable == residentNames) return false;
+  const uint64_t start = uint64_t(headerOffset) + resourceTable;
   if (start >= source_.Size()) return false;
   const uint64_t length = std::min(kMaxTableSize, source_.Size() - start);
   if (!source_.ReadRange(start, length, &table_)) return false;
@@ -98,7 +103,8 @@ std::optional<std::string> NeResourceTable::Text(uint16_t offset) const {
   return std::string(bytes->begin(), bytes->end());
 }
 
-std::optional<std::vector<platform::ResourceName>> NeResourceTable::Names(uint16_t type) {
+Result<std::vector<platform::ResourceName>, ResourceFault> NeResourceTable::Names(uint16_t type) {
+  if (table_.empty()) return ResourceFault::NoResources;
   std::vector<platform::ResourceName> names;
   std::vector<uint16_t> ids;
   for (const NameInfo& e : Entries(type)) {
@@ -111,11 +117,12 @@ std::optional<std::vector<platform::ResourceName>> NeResourceTable::Names(uint16
   // The same order as for PE modules: text names, then ids ascending.
   std::stable_sort(ids.begin(), ids.end());
   for (uint16_t id : ids) names.push_back(platform::ResourceName::FromId(id));
-  if (names.empty()) return std::nullopt;
+  if (names.empty()) return ResourceFault::NoNames;
   return names;
 }
 
-std::optional<ResourceLocation> NeResourceTable::Find(uint16_t type, const platform::ResourceName& name) {
+Result<ResourceLocation, ResourceFault> NeResourceTable::Find(uint16_t type, const platform::ResourceName& name) {
+  if (table_.empty()) return ResourceFault::NoResources;
   for (const NameInfo& e : Entries(type)) {
     bool match;
     if (e.id & kIntegerFlag) {
@@ -125,16 +132,16 @@ std::optional<ResourceLocation> NeResourceTable::Find(uint16_t type, const platf
       match = false;
     } else {
       auto text = Text(e.id);
-      match = text && ResourceTextEquals(*text, name.Text());
+      match = text && TextEqualsIgnoringAsciiCase(*text, name.Text());
     }
     if (!match) continue;
     const uint64_t offset = uint64_t(e.offset) << alignShift_;
     const uint64_t size = source_.Size();
-    if (offset >= size) return std::nullopt;
+    if (offset >= size) return ResourceFault::DataOutside;
     const uint64_t bound = std::min<uint64_t>(uint64_t(e.length) << alignShift_, size - offset);
     return ResourceLocation{offset, TrimmedSize(type, offset, uint32_t(std::min<uint64_t>(bound, UINT32_MAX)))};
   }
-  return std::nullopt;
+  return ResourceFault::NoSuchName;
 }
 
 // The stored length counts whole alignment units, so a resource usually comes
@@ -142,26 +149,22 @@ std::optional<ResourceLocation> NeResourceTable::Find(uint16_t type, const platf
 // are; cutting them to that length keeps the padding out of saved icon files.
 uint32_t NeResourceTable::TrimmedSize(uint16_t type, uint64_t offset, uint32_t bound) {
   if (type == platform::kResourceTypeGroupIcon) {
-    uint8_t header[6];
+    uint8_t header[kIconDirHeaderSize];
     if (bound < sizeof header || !source_.ReadAt(offset, header, sizeof header)) return bound;
-    const uint64_t needed = 6 + 14 * uint64_t(LoadU16(header + 4));
+    const uint64_t needed = kIconDirHeaderSize + uint64_t(kGroupEntrySize) * ReadIconDirHeader(Bytes(header, sizeof header))->count;
     return needed <= bound ? uint32_t(needed) : bound;
   }
   if (type == platform::kResourceTypeIcon) {
-    uint8_t h[40];
-    if (bound < sizeof h || !source_.ReadAt(offset, h, sizeof h)) return bound;
-    const uint32_t headerSize = LoadU32(h);
-    const int64_t width = LoadI32(h + 4);
-    const int64_t height = LoadI32(h + 8) / 2;
-    const uint32_t bits = uint32_t(LoadU16(h + 12)) * LoadU16(h + 14);
-    const uint32_t colorsUsed = LoadU32(h + 32);
-    if (headerSize != 40 || width <= 0 || height <= 0 || width > 256 || height > 256 || bits > 32)
+    uint8_t bytes[kBitmapInfoHeaderSize];
+    if (bound < sizeof bytes || !source_.ReadAt(offset, bytes, sizeof bytes)) return bound;
+    const BitmapInfoHeader h = *BitmapInfoHeader::Read(Bytes(bytes, sizeof bytes));
+    auto parts = MeasureDib(h, DibRows::IconWithMask);
+    // Only what a classic library holds is trimmed: 40-byte headers of icons
+    // up to 256 pixels.
+    if (h.biSize != kBitmapInfoHeaderSize || !parts || parts->width <= 0 || parts->rows <= 0 ||
+        parts->width > 256 || parts->rows > 256 || parts->bitsPerPixel > 32)
       return bound;
-    const uint64_t colors = colorsUsed ? colorsUsed : (bits <= 8 ? (1u << bits) : 0);
-    const uint64_t stride = ((width * bits + 31) / 32) * 4;
-    const uint64_t mask = ((width + 31) / 32) * 4;
-    const uint64_t needed = headerSize + colors * 4 + (stride + mask) * uint64_t(height);
-    return needed <= bound ? uint32_t(needed) : bound;
+    return parts->end <= bound ? uint32_t(parts->end) : bound;
   }
   return bound;
 }

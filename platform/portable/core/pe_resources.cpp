@@ -8,6 +8,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "base/ansi_text.h"
 #include "platform/portable/core/resource_table.h"
 
 namespace pk::portable {
@@ -16,6 +17,8 @@ namespace {
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kResourceDirectoryIndex = 2;  // IMAGE_DIRECTORY_ENTRY_RESOURCE
+constexpr uint32_t kFileHeaderSize = 20;
+constexpr uint32_t kOptionalFieldsSize = 112;  // through NumberOfRvaAndSizes of PE32+
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kDirectoryHeaderSize = 16;  // IMAGE_RESOURCE_DIRECTORY
 constexpr uint32_t kDirectoryEntrySize = 8;    // IMAGE_RESOURCE_DIRECTORY_ENTRY
@@ -64,15 +67,15 @@ class PeResourceTable final : public ResourceTable {
 
   void ReadHeaders(uint32_t ntOffset);
 
-  std::optional<std::vector<platform::ResourceName>> Names(uint16_t type) override;
-  std::optional<ResourceLocation> Find(uint16_t type, const platform::ResourceName& name) override;
+  Result<std::vector<platform::ResourceName>, ResourceFault> Names(uint16_t type) override;
+  Result<ResourceLocation, ResourceFault> Find(uint16_t type, const platform::ResourceName& name) override;
 
  private:
-  std::optional<Directory> ReadDirectory(uint32_t offsetFromRoot);
+  Result<Directory, ResourceFault> ReadDirectory(uint32_t offsetFromRoot);
   std::optional<std::u16string> ReadText(uint32_t offsetFromRoot);
   std::optional<uint64_t> MapAddress(uint32_t rva) const;
   // The type's directory below the root; none when there is none or it loops.
-  const std::optional<TypeDirectoryIndex>& TypeDirectory(uint16_t type);
+  const Result<TypeDirectoryIndex, ResourceFault>& TypeDirectory(uint16_t type);
 
   ByteSource& source_;
   NarrowText narrow_;
@@ -80,44 +83,46 @@ class PeResourceTable final : public ResourceTable {
   std::optional<uint64_t> root_;  // file offset of the root directory
   // Each type's directory is read once: loading a group looks up every one of
   // its images in the same icon directory.
-  std::map<uint16_t, std::optional<TypeDirectoryIndex>> types_;
+  std::map<uint16_t, Result<TypeDirectoryIndex, ResourceFault>> types_;
 };
 
 void PeResourceTable::ReadHeaders(uint32_t ntOffset) {
   // "PE\0\0", the 20-byte file header, then the optional header.
-  const uint64_t fileHeader = uint64_t(ntOffset) + 4;
-  const uint64_t optional = fileHeader + 20;
-  uint8_t fh[20];
-  if (!source_.ReadAt(fileHeader, fh, sizeof fh)) return;
-  const uint16_t sectionCount = LoadU16(fh + 2);
-  const uint16_t optionalSize = LoadU16(fh + 16);
+  const uint64_t fileHeaderAt = uint64_t(ntOffset) + 4;
+  const uint64_t optionalAt = fileHeaderAt + kFileHeaderSize;
+  uint8_t fileHeader[kFileHeaderSize];
+  if (!source_.ReadAt(fileHeaderAt, fileHeader, sizeof fileHeader)) return;
+  ByteCursor fh(Bytes(fileHeader, sizeof fileHeader), 2);
+  const uint16_t sectionCount = fh.U16();
+  fh.Seek(16);
+  const uint16_t optionalSize = fh.U16();
 
-  uint8_t magicBytes[2];
-  if (!source_.ReadAt(optional, magicBytes, 2)) return;
-  const uint16_t magic = LoadU16(magicBytes);
+  // The fields up to the data directories' count, in either format.
+  uint8_t optional[kOptionalFieldsSize];
+  if (!source_.ReadAt(optionalAt, optional, 2)) return;
+  ByteReader opt(Bytes(optional, sizeof optional));
+  const uint16_t magic = *opt.U16(0);
   uint64_t countField, directories;
   if (magic == kMagicPe32) {
-    countField = optional + 92;
-    directories = optional + 96;
+    countField = 92;
+    directories = 96;
   } else if (magic == kMagicPe32Plus) {
-    countField = optional + 108;
-    directories = optional + 112;
+    countField = 108;
+    directories = 112;
   } else {
     return;  // neither format: the system finds no resources either
   }
-  uint8_t word[4];
-  if (!source_.ReadAt(optional + 60, word, 4)) return;
-  const uint32_t headersSize = LoadU32(word);
-  if (!source_.ReadAt(countField, word, 4)) return;
-  if (LoadU32(word) <= kResourceDirectoryIndex) return;
+  if (!source_.ReadAt(optionalAt, optional, size_t(countField) + 4)) return;
+  const uint32_t headersSize = *opt.U32(60);
+  if (*opt.U32(countField) <= kResourceDirectoryIndex) return;
   uint8_t entry[8];
-  if (!source_.ReadAt(directories + 8 * kResourceDirectoryIndex, entry, 8)) return;
-  const uint32_t rootRva = LoadU32(entry);
+  if (!source_.ReadAt(optionalAt + directories + 8 * kResourceDirectoryIndex, entry, sizeof entry)) return;
+  const uint32_t rootRva = *ByteReader(Bytes(entry, sizeof entry)).U32(0);
   if (rootRva == 0) return;
 
   // Only the section headers that are in the file count; a table cut short
   // by the end of the file cannot map anything beyond it anyway.
-  const uint64_t table = optional + optionalSize;
+  const uint64_t table = optionalAt + optionalSize;
   const uint64_t size = source_.Size();
   uint64_t fit = table <= size ? (size - table) / kSectionHeaderSize : 0;
   const uint32_t count = uint32_t(std::min<uint64_t>(sectionCount, fit));
@@ -125,8 +130,12 @@ void PeResourceTable::ReadHeaders(uint32_t ntOffset) {
   if (!source_.ReadRange(table, uint64_t(count) * kSectionHeaderSize, &bytes)) return;
   sections_.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* s = bytes.data() + i * kSectionHeaderSize;
-    sections_.push_back({LoadU32(s + 12), LoadU32(s + 16), LoadU32(s + 20)});
+    ByteCursor c(Bytes(bytes), size_t(i) * kSectionHeaderSize + 12);
+    Section section;
+    section.virtualAddress = c.U32();
+    section.rawSize = c.U32();
+    section.rawOffset = c.U32();
+    sections_.push_back(section);
   }
 
   // The system takes an address inside the headers as a file offset as is.
@@ -148,22 +157,26 @@ std::optional<uint64_t> PeResourceTable::MapAddress(uint32_t rva) const {
   return std::nullopt;
 }
 
-std::optional<Directory> PeResourceTable::ReadDirectory(uint32_t offsetFromRoot) {
-  if (!root_) return std::nullopt;
+Result<Directory, ResourceFault> PeResourceTable::ReadDirectory(uint32_t offsetFromRoot) {
+  if (!root_) return ResourceFault::NoResources;
   const uint64_t at = *root_ + offsetFromRoot;
   uint8_t header[kDirectoryHeaderSize];
-  if (!source_.ReadAt(at, header, sizeof header)) return std::nullopt;
+  if (!source_.ReadAt(at, header, sizeof header)) return ResourceFault::TableOutside;
+  ByteCursor h(Bytes(header, sizeof header), 12);
   Directory dir;
-  dir.namedCount = LoadU16(header + 12);
-  const uint32_t count = uint32_t(dir.namedCount) + LoadU16(header + 14);
+  dir.namedCount = h.U16();
+  const uint32_t count = uint32_t(dir.namedCount) + h.U16();
   // The whole entry table must be in the file, or the table is refused.
   std::vector<uint8_t> bytes;
   if (!source_.ReadRange(at + kDirectoryHeaderSize, uint64_t(count) * kDirectoryEntrySize, &bytes))
-    return std::nullopt;
+    return ResourceFault::TableOutside;
   dir.entries.reserve(count);
+  ByteCursor c{Bytes(bytes)};
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* e = bytes.data() + i * kDirectoryEntrySize;
-    dir.entries.push_back({LoadU32(e), LoadU32(e + 4)});
+    DirectoryEntry e;
+    e.name = c.U32();
+    e.target = c.U32();
+    dir.entries.push_back(e);
   }
   return dir;
 }
@@ -172,11 +185,12 @@ std::optional<std::u16string> PeResourceTable::ReadText(uint32_t offsetFromRoot)
   const uint64_t at = *root_ + offsetFromRoot;
   uint8_t lengthBytes[2];
   if (!source_.ReadAt(at, lengthBytes, 2)) return std::nullopt;
-  const uint16_t length = LoadU16(lengthBytes);
+  const uint16_t length = *ByteReader(Bytes(lengthBytes, 2)).U16(0);
   std::vector<uint8_t> bytes;
   if (!source_.ReadRange(at + 2, uint64_t(length) * 2, &bytes)) return std::nullopt;
   std::u16string text(length, u'\0');
-  for (uint16_t i = 0; i < length; ++i) text[i] = char16_t(LoadU16(bytes.data() + 2 * i));
+  ByteCursor c{Bytes(bytes)};
+  for (char16_t& ch : text) ch = char16_t(c.U16());
   return text;
 }
 
@@ -190,28 +204,31 @@ const DirectoryEntry* FindId(const Directory& dir, uint16_t id) {
   return nullptr;
 }
 
-const std::optional<TypeDirectoryIndex>& PeResourceTable::TypeDirectory(uint16_t type) {
+const Result<TypeDirectoryIndex, ResourceFault>& PeResourceTable::TypeDirectory(uint16_t type) {
   auto cached = types_.find(type);
   if (cached != types_.end()) return cached->second;
-  std::optional<TypeDirectoryIndex>& result = types_[type];
-  auto root = ReadDirectory(0);
-  if (!root) return result;
-  const DirectoryEntry* e = FindId(*root, type);
-  // A type that leads back to the root would make the tree loop.
-  if (!e || !e->IsDirectory() || e->Offset() == 0) return result;
-  auto dir = ReadDirectory(e->Offset());
-  if (!dir) return result;
-  result = TypeDirectoryIndex{e->Offset(), std::move(*dir), {}};
-  for (size_t i = result->dir.namedCount; i < result->dir.entries.size(); ++i) {
-    const DirectoryEntry& entry = result->dir.entries[i];
-    if (!entry.IsText()) result->ids.emplace(entry.Id(), uint32_t(i));
-  }
-  return result;
+  auto read = [&]() -> Result<TypeDirectoryIndex, ResourceFault> {
+    auto root = ReadDirectory(0);
+    if (!root) return root.reason();
+    const DirectoryEntry* e = FindId(*root, type);
+    if (!e || !e->IsDirectory()) return ResourceFault::NoSuchType;
+    // A type that leads back to the root would make the tree loop.
+    if (e->Offset() == 0) return ResourceFault::LeadsBack;
+    auto dir = ReadDirectory(e->Offset());
+    if (!dir) return dir.reason();
+    TypeDirectoryIndex index{e->Offset(), std::move(*dir), {}};
+    for (size_t i = index.dir.namedCount; i < index.dir.entries.size(); ++i) {
+      const DirectoryEntry& entry = index.dir.entries[i];
+      if (!entry.IsText()) index.ids.emplace(entry.Id(), uint32_t(i));
+    }
+    return index;
+  };
+  return types_.emplace(type, read()).first->second;
 }
 
-std::optional<std::vector<platform::ResourceName>> PeResourceTable::Names(uint16_t type) {
+Result<std::vector<platform::ResourceName>, ResourceFault> PeResourceTable::Names(uint16_t type) {
   const auto& typeDir = TypeDirectory(type);
-  if (!typeDir) return std::nullopt;
+  if (!typeDir) return typeDir.reason();
   std::vector<platform::ResourceName> texts;
   std::vector<uint16_t> ids;
   for (const DirectoryEntry& e : typeDir->dir.entries) {
@@ -228,13 +245,13 @@ std::optional<std::vector<platform::ResourceName>> PeResourceTable::Names(uint16
   std::stable_sort(ids.begin(), ids.end());
   for (uint16_t id : ids) texts.push_back(platform::ResourceName::FromId(id));
   // The system reports failure for a type without any entry.
-  if (texts.empty()) return std::nullopt;
+  if (texts.empty()) return ResourceFault::NoNames;
   return texts;
 }
 
-std::optional<ResourceLocation> PeResourceTable::Find(uint16_t type, const platform::ResourceName& name) {
+Result<ResourceLocation, ResourceFault> PeResourceTable::Find(uint16_t type, const platform::ResourceName& name) {
   const auto& typeDir = TypeDirectory(type);
-  if (!typeDir) return std::nullopt;
+  if (!typeDir) return typeDir.reason();
   const uint32_t typeOffset = typeDir->offset;
   const Directory& types = typeDir->dir;
 
@@ -247,18 +264,18 @@ std::optional<ResourceLocation> PeResourceTable::Find(uint16_t type, const platf
       const DirectoryEntry& e = types.entries[i];
       if (!e.IsText()) continue;
       auto text = ReadText(e.name & ~kHighBit);
-      if (text && ResourceTextEquals(narrow_(*text), name.Text())) {
+      if (text && TextEqualsIgnoringAsciiCase(narrow_(*text), name.Text())) {
         nameEntry = &e;
         break;
       }
     }
   }
-  if (!nameEntry || !nameEntry->IsDirectory()) return std::nullopt;
+  if (!nameEntry || !nameEntry->IsDirectory()) return ResourceFault::NoSuchName;
   // Only three levels are ever walked, so a loop cannot run away; a name that
   // leads back to the root or to its type directory is refused all the same.
-  if (nameEntry->Offset() == 0 || nameEntry->Offset() == typeOffset) return std::nullopt;
+  if (nameEntry->Offset() == 0 || nameEntry->Offset() == typeOffset) return ResourceFault::LeadsBack;
   auto languages = ReadDirectory(nameEntry->Offset());
-  if (!languages) return std::nullopt;
+  if (!languages) return languages.reason();
 
   const DirectoryEntry* data = nullptr;
   for (uint16_t lang : kLanguageOrder) {
@@ -276,14 +293,15 @@ std::optional<ResourceLocation> PeResourceTable::Find(uint16_t type, const platf
       }
     }
   }
-  if (!data) return std::nullopt;
+  if (!data) return ResourceFault::NoData;
 
   uint8_t entry[kDataEntrySize];
-  if (!source_.ReadAt(*root_ + data->Offset(), entry, sizeof entry)) return std::nullopt;
-  const uint32_t rva = LoadU32(entry);
-  const uint32_t size = LoadU32(entry + 4);
+  if (!source_.ReadAt(*root_ + data->Offset(), entry, sizeof entry)) return ResourceFault::TableOutside;
+  ByteCursor c(Bytes(entry, sizeof entry));
+  const uint32_t rva = c.U32();
+  const uint32_t size = c.U32();
   auto offset = MapAddress(rva);
-  if (!offset || !RangeFits(*offset, size, source_.Size())) return std::nullopt;
+  if (!offset || !RangeFits(*offset, size, source_.Size())) return ResourceFault::DataOutside;
   return ResourceLocation{*offset, size};
 }
 

@@ -10,7 +10,7 @@ std::optional<uint32_t> NewHeaderOffset(ByteSource& source) {
   uint8_t dos[kDosHeaderSize];
   if (!source.ReadAt(0, dos, sizeof dos)) return std::nullopt;
   if (dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
-  return LoadU32(dos + kNewHeaderPointer);
+  return ByteReader(Bytes(dos, sizeof dos)).U32(kNewHeaderPointer);
 }
 
 }  // namespace
@@ -35,28 +35,6 @@ std::unique_ptr<ResourceTable> OpenResourceTable(ByteSource& source, NarrowText 
       break;
   }
   return nullptr;
-}
-
-bool ResourceTextEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto x = static_cast<unsigned char>(a[i]);
-    auto y = static_cast<unsigned char>(b[i]);
-    if (x >= 0x81) {
-      // A double-byte character: its trail byte may look like an ASCII
-      // letter, so both bytes compare exactly.
-      if (x != y) return false;
-      if (i + 1 < a.size()) {
-        ++i;
-        if (a[i] != b[i]) return false;
-      }
-      continue;
-    }
-    if (x >= 'a' && x <= 'z') x = uint8_t(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = uint8_t(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace pk::portable

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "platform/module.h"
 #include "platform/portable/core/byte_source.h"
 
@@ -35,6 +36,18 @@ inline constexpr uint16_t kLangChinesePrc = 0x0804;
 inline constexpr uint16_t kLangChinese = 0x0004;
 inline constexpr uint16_t kLangEnglishUs = 0x0409;
 
+// Why a lookup or an enumeration found nothing.
+enum class ResourceFault {
+  NoResources,   // the headers name no resource table, or it cannot be read
+  TableOutside,  // a table of the tree is not whole inside the file
+  NoSuchType,    // the module has no resource of that type
+  NoNames,       // the type has no name the reader can give
+  NoSuchName,    // the type has no resource of that name
+  LeadsBack,     // a table leads back to the root or its type: the tree would loop
+  NoData,        // the name has no language with a data entry
+  DataOutside,   // the resource's bytes are not inside the file
+};
+
 class ResourceTable {
  public:
   virtual ~ResourceTable() = default;
@@ -43,12 +56,12 @@ class ResourceTable {
   // them: text names first, then integer ids ascending. None when the module
   // has no resource of that type or its tables cannot be read; the system's
   // enumeration fails in the same cases.
-  virtual std::optional<std::vector<platform::ResourceName>> Names(uint16_t type) = 0;
+  virtual Result<std::vector<platform::ResourceName>, ResourceFault> Names(uint16_t type) = 0;
 
   // The resource of `type` and `name`; none when it is missing or its bytes
   // are not inside the file. Text names match without regard to ASCII case,
   // as the system upper-cases the name it is asked for.
-  virtual std::optional<ResourceLocation> Find(uint16_t type, const platform::ResourceName& name) = 0;
+  virtual Result<ResourceLocation, ResourceFault> Find(uint16_t type, const platform::ResourceName& name) = 0;
 };
 
 enum class ModuleKind { None, Pe, Ne };
@@ -61,10 +74,6 @@ ModuleKind DetectModuleKind(ByteSource& source);
 // PE: opens whenever the system would open the file as data, even when the
 // module has no readable resources (lookups then fail).
 std::unique_ptr<ResourceTable> OpenResourceTable(ByteSource& source, NarrowText narrow);
-
-// Compares an 8-bit text name with a wanted one ignoring ASCII case; bytes of
-// double-byte characters (lead byte 0x81 or above) are compared exactly.
-bool ResourceTextEquals(std::string_view a, std::string_view b);
 
 }  // namespace pk::portable
 

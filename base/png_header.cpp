@@ -1,35 +1,36 @@
-#include "codec/png_info.h"
+#include "base/png_header.h"
 
 namespace pk {
 
 namespace {
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-}
+constexpr size_t kIhdrLength = 13;
+}  // namespace
 
 bool HasPngSignature(Bytes bytes) {
   return bytes.size() >= 8 && std::memcmp(bytes.data(), kSignature, 8) == 0;
 }
 
-std::optional<PngInfo> ReadPngInfo(Bytes bytes) {
-  if (!HasPngSignature(bytes)) return std::nullopt;
-  ByteReader r(bytes);
-  // IHDR must be the first chunk: length 13, type "IHDR".
-  auto length = r.U32Be(8);
-  auto type = r.Sub(12, 4);
-  auto body = r.Sub(16, 13);
-  if (!length || !type || !body || *length != 13 || std::memcmp(type->data(), "IHDR", 4) != 0)
-    return std::nullopt;
+Result<PngInfo, PngFault> ReadPngHeader(Bytes bytes) {
+  if (!HasPngSignature(bytes)) return PngFault::NoSignature;
+  // IHDR must be the first chunk: length 13, type "IHDR", body, CRC.
+  ByteCursor c(bytes, 8);
+  const uint32_t length = c.U32Be();
+  Bytes typeAndBody = c.Take(4 + kIhdrLength);
+  const uint32_t crc = c.U32Be();
+  if (!c.ok() || length != kIhdrLength || std::memcmp(typeAndBody.data(), "IHDR", 4) != 0)
+    return PngFault::NoHeader;
   // A damaged header cannot be trusted to describe the image.
-  auto crc = r.U32Be(29);
-  if (!crc || *crc != Crc32(bytes.subspan(12, 17))) return std::nullopt;
+  if (crc != Crc32(typeAndBody)) return PngFault::HeaderCrc;
+
+  ByteCursor body(typeAndBody, 4);
   PngInfo info;
-  info.width = LoadU32Be(body->data());
-  info.height = LoadU32Be(body->data() + 4);
-  uint8_t depth = (*body)[8];
-  uint8_t colorType = (*body)[9];
-  // The PNG format caps sides at 2^31 - 1.
+  info.width = body.U32Be();
+  info.height = body.U32Be();
+  const uint8_t depth = body.U8();
+  const uint8_t colorType = body.U8();
   if (info.width == 0 || info.height == 0 || info.width > 0x7FFFFFFFu || info.height > 0x7FFFFFFFu)
-    return std::nullopt;
+    return PngFault::EmptyOrHuge;
   uint32_t channels;
   bool depthOk;
   switch (colorType) {
@@ -38,9 +39,9 @@ std::optional<PngInfo> ReadPngInfo(Bytes bytes) {
     case 3: channels = 1; depthOk = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
     case 4: channels = 2; depthOk = depth == 8 || depth == 16; break;
     case 6: channels = 4; depthOk = depth == 8 || depth == 16; break;
-    default: return std::nullopt;
+    default: return PngFault::BadDepth;
   }
-  if (!depthOk) return std::nullopt;
+  if (!depthOk) return PngFault::BadDepth;
   info.bitsPerPixel = depth * channels;
   return info;
 }
