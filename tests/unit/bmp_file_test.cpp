@@ -28,6 +28,13 @@ class BmpFileTest : public testing::Test {
     path_ = dir_.Write("in.bmp", bytes);
     return LoadBmpFile(path_.c_str());
   }
+  // Why the reader refuses the file last loaded.
+  BmpFault Refusal() {
+    auto file = platform::OpenFileForRead(path_.c_str());
+    auto dib = ReadBmpFile(*file);
+    EXPECT_FALSE(dib);
+    return dib ? BmpFault::OpenFailed : dib.reason();
+  }
   test::TempDir dir_;
   std::string path_;
   test::MessageCapture messages_;
@@ -93,38 +100,37 @@ TEST_F(BmpFileTest, MalformedFilesAreRefusedWithTheirMessage) {
   StoreU32(hugeWidthFile.data() + 18, 0x00FFFFFF);
   StoreU32(wrappingFile.data() + 18, 0x08000001);  // 32 x width wraps 2^32 by 32 bits
 
+  // Each refusal names the check that fired; the user sees its message.
   struct Case {
     const char* name;
     ByteVector file;
     const char* message;
+    BmpFault fault;
   };
   ByteVector noRowsAtAll = BmpFileOf(picture);
   noRowsAtAll.resize(54 + 1024);
   const Case cases[] = {
-      {"empty file", {}, msg::kBmpFileHeaderFailed},
-      {"short file header", Prefix(BmpFileOf(picture), 10),
-       msg::kBmpFileHeaderFailed},
-      {"not BM", BmpFileOf(picture, {.type = 0x4142}), msg::kBmpUnknownFormat},
-      {"reserved1 1", BmpFileOf(picture, {.reserved1 = 1}), msg::kBmpUnknownFormat},
-      {"reserved2 1", BmpFileOf(picture, {.reserved2 = 1}), msg::kBmpUnknownFormat},
-      {"short info header", Prefix(BmpFileOf(picture), 40),
-       msg::kBmpInfoHeaderFailed},
-      {"12-byte header", BmpFileOf(core), msg::kBmpOs2Unsupported},
-      {"108-byte header", BmpFileOf(v4), msg::kBmpOs2Unsupported},
-      {"124-byte header", BmpFileOf(v5), msg::kBmpOs2Unsupported},
-      {"top-down", BmpFileOf(withHeight(-4)), msg::kBmpUnknownFormat},
-      {"height INT32_MIN", BmpFileOf(withHeight(INT32_MIN)), msg::kBmpUnknownFormat},
-      {"height 0", BmpFileOf(withHeight(0)), msg::kBmpUnknownFormat},
-      {"width 0", BmpFileOf(zeroWidth), msg::kBmpUnknownFormat},
-      {"colour table short", Prefix(BmpFileOf(picture), 300),
-       msg::kBmpColorTableFailed},
-      {"table beyond the file", BmpFileOf(manyColors), msg::kBmpColorTableFailed},
-      {"bfOffBits negative", BmpFileOf(picture, {.offBits = 0x80000000u}), msg::kBmpSeekFailed},
-      {"rows short by one byte", BmpFileOf(picture, {.cut = 1}), msg::kBmpPixelsFailed},
-      {"no rows", noRowsAtAll, msg::kBmpPixelsFailed},
-      {"bfOffBits past the end", BmpFileOf(picture, {.offBits = 5000}), msg::kBmpPixelsFailed},
-      {"huge width", hugeWidthFile, msg::kBmpPixelsFailed},
-      {"stride wraps 32 bits", wrappingFile, msg::kBmpPixelsFailed},
+      {"empty file", {}, msg::kBmpFileHeaderFailed, BmpFault::FileHeaderShort},
+      {"short file header", Prefix(BmpFileOf(picture), 10), msg::kBmpFileHeaderFailed, BmpFault::FileHeaderShort},
+      {"not BM", BmpFileOf(picture, {.type = 0x4142}), msg::kBmpUnknownFormat, BmpFault::NotBitmap},
+      {"reserved1 1", BmpFileOf(picture, {.reserved1 = 1}), msg::kBmpUnknownFormat, BmpFault::NotBitmap},
+      {"reserved2 1", BmpFileOf(picture, {.reserved2 = 1}), msg::kBmpUnknownFormat, BmpFault::NotBitmap},
+      {"short info header", Prefix(BmpFileOf(picture), 40), msg::kBmpInfoHeaderFailed, BmpFault::InfoHeaderShort},
+      {"12-byte header", BmpFileOf(core), msg::kBmpOs2Unsupported, BmpFault::NotInfoHeader},
+      {"108-byte header", BmpFileOf(v4), msg::kBmpOs2Unsupported, BmpFault::NotInfoHeader},
+      {"124-byte header", BmpFileOf(v5), msg::kBmpOs2Unsupported, BmpFault::NotInfoHeader},
+      {"top-down", BmpFileOf(withHeight(-4)), msg::kBmpUnknownFormat, BmpFault::TopDownOrEmpty},
+      {"height INT32_MIN", BmpFileOf(withHeight(INT32_MIN)), msg::kBmpUnknownFormat, BmpFault::TopDownOrEmpty},
+      {"height 0", BmpFileOf(withHeight(0)), msg::kBmpUnknownFormat, BmpFault::TopDownOrEmpty},
+      {"width 0", BmpFileOf(zeroWidth), msg::kBmpUnknownFormat, BmpFault::TopDownOrEmpty},
+      {"colour table short", Prefix(BmpFileOf(picture), 300), msg::kBmpColorTableFailed, BmpFault::ColorTableOutside},
+      {"table beyond the file", BmpFileOf(manyColors), msg::kBmpColorTableFailed, BmpFault::ColorTableOutside},
+      {"bfOffBits negative", BmpFileOf(picture, {.offBits = 0x80000000u}), msg::kBmpSeekFailed, BmpFault::OffsetNegative},
+      {"rows short by one byte", BmpFileOf(picture, {.cut = 1}), msg::kBmpPixelsFailed, BmpFault::RowsOutside},
+      {"no rows", noRowsAtAll, msg::kBmpPixelsFailed, BmpFault::RowsOutside},
+      {"bfOffBits past the end", BmpFileOf(picture, {.offBits = 5000}), msg::kBmpPixelsFailed, BmpFault::RowsOutside},
+      {"huge width", hugeWidthFile, msg::kBmpPixelsFailed, BmpFault::RowsOutside},
+      {"stride wraps 32 bits", wrappingFile, msg::kBmpPixelsFailed, BmpFault::RowTooLong},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -132,6 +138,7 @@ TEST_F(BmpFileTest, MalformedFilesAreRefusedWithTheirMessage) {
     EXPECT_FALSE(Load(c.file));
     ASSERT_EQ(messages_.messages.size(), 1u);
     EXPECT_EQ(messages_.messages[0].text, c.message);
+    EXPECT_EQ(Refusal(), c.fault);
     EXPECT_EQ(messages_.messages[0].caption, path_);
     EXPECT_EQ(messages_.messages[0].owner, platform::Owner::None);
   }

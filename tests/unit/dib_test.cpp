@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/dib_pixels.h"
 #include "codec/dib.h"
 #include "codec/icon_set.h"
 #include "tests/support/ico_builder.h"
@@ -58,6 +59,51 @@ TEST(DibHelpers, HeaderRoundTripsThroughBytes) {
   EXPECT_EQ(back->biXPelsPerMeter, 2835);
   EXPECT_EQ(back->biClrUsed, 5u);
   EXPECT_FALSE(BitmapInfoHeader::Read(Bytes(bytes, 39)));
+}
+
+TEST(DibLayout, MeasuresIconPartsAndRefusesRowsBeyondTheFormatsArithmetic) {
+  BitmapInfoHeader h = Header(32, 4);
+  h.biHeight = 64;
+  auto parts = MeasureDib(h, DibRows::IconWithMask);
+  ASSERT_TRUE(parts);
+  EXPECT_EQ(parts->pixels, 104u);
+  EXPECT_EQ(parts->mask, 616u);
+  EXPECT_EQ(parts->end, 744u);
+  EXPECT_EQ(parts->rows, 32);
+  // The widest rows the signed 32-bit sum still holds, and one pixel more.
+  for (int32_t width : {67108863, 67108864}) {
+    BitmapInfoHeader wide = Header(width, 32);
+    auto measured = MeasureDib(wide, DibRows::Plain);
+    const bool fits = int64_t(width) * 32 + 31 <= INT32_MAX;
+    ASSERT_EQ(bool(measured), fits) << width;
+    if (fits) EXPECT_EQ(int64_t(measured->stride), DibRowStride(wide));
+    else EXPECT_EQ(measured.reason(), DibFault::RowTooLong);
+  }
+  h.biWidth = -1;
+  EXPECT_EQ(MeasureDib(h, DibRows::Plain).reason(), DibFault::NegativeSize);
+}
+
+TEST(DibPixels, EveryDepthWritesAndReadsBackItsValuesInPlace) {
+  for (uint32_t bits : {1u, 4u, 8u, 16u, 24u, 32u}) {
+    const uint32_t stride = *DibRowBytes(9, bits);
+    std::vector<uint8_t> row(stride, 0);
+    const uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    for (int32_t x = 0; x < 9; ++x) WriteDibPixel(row, x, bits, (0x9E3779B9u * uint32_t(x + 1)) & mask);
+    for (int32_t x = 0; x < 9; ++x)
+      EXPECT_EQ(ReadDibPixel(row, x, bits), (0x9E3779B9u * uint32_t(x + 1)) & mask) << bits << " bits, x " << x;
+    // Outside the row nothing is read or written.
+    const int32_t beyond = int32_t(stride * 8 / bits + 1);
+    EXPECT_EQ(ReadDibPixel(row, beyond, bits), 0u);
+    const std::vector<uint8_t> before = row;
+    WriteDibPixel(row, beyond, bits, mask);
+    EXPECT_EQ(row, before);
+  }
+  // The leftmost pixel sits in the high bits of its byte.
+  const uint8_t packed[] = {0x80, 0xA5};
+  EXPECT_EQ(ReadDibPixel(packed, 0, 1), 1u);
+  EXPECT_EQ(ReadDibPixel(Bytes(packed + 1, 1), 0, 4), 0xAu);
+  EXPECT_EQ(DirectDibColor(0x7FFF, 16), (DibColor{255, 255, 255, 0}));
+  EXPECT_EQ(DirectDibColor(0x80112233u, 32), (DibColor{0x11, 0x22, 0x33, 0x80}));
 }
 
 IconSetImage ImageOf(const std::vector<uint8_t>& bytes) {

@@ -19,6 +19,13 @@ class IcoFileTest : public testing::Test {
     path_ = dir_.Write("in.ico", bytes);
     return LoadIconFile(path_.c_str());
   }
+  // Why the reader refuses the file last loaded.
+  IcoFault Refusal() {
+    auto file = platform::OpenFileForRead(path_.c_str());
+    auto set = ReadIconFile(*file, path_.c_str());
+    EXPECT_FALSE(set);
+    return set ? IcoFault::OpenFailed : set.reason();
+  }
   test::TempDir dir_;
   std::string path_;
   test::MessageCapture messages_;
@@ -66,23 +73,22 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
   auto bigImage = DibImage(16, 16, 4, {.clrUsed = 20});
   bigImage.resize(100);
 
-  struct Case { const char* what; std::vector<uint8_t> bytes; const char* message; } cases[] = {
-      {"shorter than the header", {0, 0, 1, 0, 1}, msg::kIcoHeaderFailed},
-      {"empty file", {}, msg::kIcoHeaderFailed},
-      {"cursor file", IcoBuilder().Type(2).Add(image).Build(), msg::kIcoHeaderFailed},
-      {"reserved word set", IcoBuilder().Reserved(1).Add(image).Build(), msg::kIcoHeaderFailed},
-      {"directory shorter than its count", twoEntries, msg::kIcoDirectoryReadFailed},
-      {"offset past the end", IcoBuilder().Add(image).Offset(100000).Build(), msg::kIcoImageReadFailed},
-      {"size past the end", IcoBuilder().Add(image).Size(0xFFFFFFFF).Build(), msg::kIcoImageReadFailed},
-      {"offset plus size wraps", IcoBuilder().Add(image).Offset(0x7FFFFFF0).Size(0x20).Build(),
-       msg::kIcoImageReadFailed},
-      {"image cut short", shortImage, msg::kIcoImageReadFailed},
-      {"image over the directory", IcoBuilder().Add(image).Offset(6).Build(), msg::kIcoImageReadFailed},
-      {"negative position", IcoBuilder().Add(image).Offset(0x80000000).Build(), msg::kIcoSeekFailed},
-      {"parts do not fit", IcoBuilder().Add(bigImage).Build(), msg::kIcoBindFailed},
-      {"size zero", IcoBuilder().Add(image).Size(0).Build(), msg::kIcoBindFailed},
-      {"damaged png", IcoBuilder().Add({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}).Build(),
-       msg::kIcoBindFailed},
+  // Each refusal names the check that fired; the user sees its message.
+  struct Case { const char* what; std::vector<uint8_t> bytes; const char* message; IcoFault fault; } cases[] = {
+      {"shorter than the header", {0, 0, 1, 0, 1}, msg::kIcoHeaderFailed, IcoFault::BadHeader},
+      {"empty file", {}, msg::kIcoHeaderFailed, IcoFault::BadHeader},
+      {"cursor file", IcoBuilder().Type(2).Add(image).Build(), msg::kIcoHeaderFailed, IcoFault::BadHeader},
+      {"reserved word set", IcoBuilder().Reserved(1).Add(image).Build(), msg::kIcoHeaderFailed, IcoFault::BadHeader},
+      {"directory shorter than its count", twoEntries, msg::kIcoDirectoryReadFailed, IcoFault::DirectoryShort},
+      {"offset past the end", IcoBuilder().Add(image).Offset(100000).Build(), msg::kIcoImageReadFailed, IcoFault::ImageOutsideFile},
+      {"size past the end", IcoBuilder().Add(image).Size(0xFFFFFFFF).Build(), msg::kIcoImageReadFailed, IcoFault::ImageOutsideFile},
+      {"offset plus size wraps", IcoBuilder().Add(image).Offset(0x7FFFFFF0).Size(0x20).Build(), msg::kIcoImageReadFailed, IcoFault::ImageOutsideFile},
+      {"image cut short", shortImage, msg::kIcoImageReadFailed, IcoFault::ImageOutsideFile},
+      {"image over the directory", IcoBuilder().Add(image).Offset(6).Build(), msg::kIcoImageReadFailed, IcoFault::ImageOverDirectory},
+      {"negative position", IcoBuilder().Add(image).Offset(0x80000000).Build(), msg::kIcoSeekFailed, IcoFault::OffsetNegative},
+      {"parts do not fit", IcoBuilder().Add(bigImage).Build(), msg::kIcoBindFailed, IcoFault::ImageFormat},
+      {"size zero", IcoBuilder().Add(image).Size(0).Build(), msg::kIcoBindFailed, IcoFault::ImageFormat},
+      {"damaged png", IcoBuilder().Add({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0}).Build(), msg::kIcoBindFailed, IcoFault::ImageFormat},
   };
   auto badCrc = PngImage(16, 16);
   badCrc[29] ^= 1;
@@ -104,6 +110,7 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
     EXPECT_FALSE(Load(c.bytes));
     ASSERT_EQ(messages_.messages.size(), 1u);
     EXPECT_EQ(messages_.messages[0].text, c.message);
+    EXPECT_EQ(Refusal(), c.fault);
     EXPECT_EQ(messages_.messages[0].caption, path_);
     EXPECT_EQ(messages_.messages[0].owner, platform::Owner::MainWindow);
   }

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/win32/unique_handle.h"
+#include "codec/icon_group.h"
 #include "platform/main_window.h"
 #include "platform/module.h"
 #include "res/resource.h"
@@ -172,6 +173,25 @@ TEST_F(MainDialogTest, ReplacedIconCheckCatchesADeliberateLeak) {
   EXPECT_EQ(LiveReplacedIcons({first, second}, second), 0);
   DestroyIcon(second);
 }
+
+#ifdef PK_COUNT_HANDLES
+// The icon line of the counters moves with the icons the program owns: a
+// preview icon made as the paint makes it, leaked on purpose, stays counted.
+TEST_F(MainDialogTest, IconCounterCatchesADeliberateLeak) {
+  using win32::HandleKind;
+  const long before = win32::LiveHandles(HandleKind::Icon);
+  auto module = platform::OpenModuleAsData(OwnPath().c_str());
+  ASSERT_TRUE(module);
+  const auto name = platform::ResourceName::FromId(IDR_MAINFRAME);
+  platform::IconHandle icon = LoadGroupPreviewIcon(*module, &name);
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(win32::LiveHandles(HandleKind::Icon), before + 1);
+  platform::NativeIcon* leaked = icon.release();
+  EXPECT_EQ(win32::LiveHandles(HandleKind::Icon), before + 1);
+  platform::IconHandle{leaked};  // handed back after all
+  EXPECT_EQ(win32::LiveHandles(HandleKind::Icon), before);
+}
+#endif
 
 TEST_F(MainDialogTest, RepaintingAModulesGroupFiveHundredTimesLeaksNothing) {
   dialog.UseModule(OwnPath(), IDR_MAINFRAME);
