@@ -47,7 +47,7 @@ class Win32File : public ReplacementFile {
 
   bool Commit() override {
     if (tempPath_.empty() || handle_ == INVALID_HANDLE_VALUE) return false;
-    if (!FlushFileBuffers(handle_)) return false;
+    if (durability_ == Durability::Flushed && !FlushFileBuffers(handle_)) return false;
     CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
     // ReplaceFile keeps the target's attributes and security; it needs an
@@ -58,19 +58,22 @@ class Win32File : public ReplacementFile {
                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
     else
       ok = MoveFileExA(tempPath_.c_str(), targetPath_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                       MOVEFILE_REPLACE_EXISTING |
+                           (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0));
     if (!ok) return false;
     tempPath_.clear();
     return true;
   }
 
-  void SetReplacement(std::string temp, std::string target) {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
+    durability_ = durability;
   }
 
  private:
   HANDLE handle_;
+  Durability durability_ = Durability::Flushed;
   std::string tempPath_;
   std::string targetPath_;
 };
@@ -90,7 +93,7 @@ std::unique_ptr<File> OpenFileForRead(const char* path) {
   return std::make_unique<Win32File>(h);
 }
 
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
   std::string target(path);
   if (target.empty()) return nullptr;
   DWORD attributes = GetFileAttributesA(path);
@@ -103,7 +106,7 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
     return nullptr;
   }
   auto file = std::make_unique<Win32File>(h);
-  file->SetReplacement(temp, std::move(target));
+  file->SetReplacement(temp, std::move(target), durability);
   return file;
 }
 
