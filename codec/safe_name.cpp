@@ -83,7 +83,7 @@ std::string SafeNamePiece(std::string_view text, NameEncoding encoding, size_t m
     i += length;
   }
   // Windows drops trailing dots and spaces, so two names could meet there.
-  while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.back() = kReplacement;
+  for (size_t i = out.size(); i > 0 && (out[i - 1] == '.' || out[i - 1] == ' '); --i) out[i - 1] = kReplacement;
   if (out.empty()) out.push_back(kReplacement);
   if (IsWindowsDeviceName(out)) out.insert(out.begin(), kReplacement);
   return out;
