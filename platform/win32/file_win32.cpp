@@ -79,7 +79,16 @@ class Win32File : public ReplacementFile {
 };
 
 std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/:");
+  // The last separator outside double-byte characters: a GBK trail byte may
+  // have the backslash's code (乗 is 81 5C).
+  size_t slash = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(BYTE(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') slash = i;
+  }
   if (slash == std::string::npos) return ".";
   if (path[slash] == ':') return path.substr(0, slash + 1);
   return path.substr(0, slash == 0 ? 1 : slash);

@@ -196,7 +196,8 @@ TEST_F(BulkExtractTest, HostileGroupNamesStayInsideTheFolderAndNeverMeet) {
     std::string f = name;
     std::transform(f.begin(), f.end(), f.begin(), [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
     folded.insert(f);
-    EXPECT_EQ(test::TempDir::Read(dir_.Path("out/" + name)).size(), 6u + 3 * 16 + DibImage(16, 16, 4).size() +
+    // Joined as bytes: a GBK name does not survive std::filesystem on Windows.
+    EXPECT_EQ(test::TempDir::Read(dir_.Path("out") + "/" + name).size(), 6u + 3 * 16 + DibImage(16, 16, 4).size() +
                                                                        DibImage(32, 32, 32).size() + test::PngImage(48, 48).size());
   }
   EXPECT_EQ(folded.size(), names.size()) << "two names differ only in case";
