@@ -129,6 +129,9 @@ bool ExtractInput(Run& run, const Input& input, const std::string& stem) {
   for (const IconGroupEntry& e : source.groups) {
     const std::string label = input.path + ": " + platform::ConsoleText(e.text);
     auto set = LoadIconGroupFromModule(*source.module, source.openedAs.c_str(), e.name);
+    // The record holds copies: the module need not keep what it read for it,
+    // so a large module costs its largest group, not all its icons.
+    source.module->ReleaseResourceBytes();
     if (!set) {
       PrintError(label + " cannot be loaded");
       ok = false;

@@ -49,6 +49,12 @@ class Module {
   virtual bool EnumerateNames(uint16_t type,
                               const std::function<bool(const ResourceName&)>& callback) = 0;
 
+  // Lets go of the resource bytes read so far, where the backend keeps copies
+  // (the portable reader does; Windows maps the file): every span that
+  // FindResourceBytes handed out becomes invalid. For callers that walk
+  // through a large module one group at a time and keep their own copies.
+  virtual void ReleaseResourceBytes() {}
+
   // The HMODULE on Windows, null elsewhere.
   virtual void* NativeHandle() const { return nullptr; }
 };

@@ -105,6 +105,8 @@ class PortableModule final : public Module {
     return std::span<const uint8_t>(it->second.data(), it->second.size());
   }
 
+  void ReleaseResourceBytes() override { loaded_.clear(); }
+
   bool EnumerateNames(uint16_t type, const std::function<bool(const ResourceName&)>& callback) override {
     auto names = table_->Names(type);
     if (!names) return false;
