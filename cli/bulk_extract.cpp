@@ -269,9 +269,10 @@ int ExtractBulk(const BulkOptions& options) {
 
   const uint64_t failed = run.counters.failedInputs.load() + uint64_t(failures);
   if (!options.quiet) {
-    std::printf("%llu files written (%llu icons, %llu images) from %zu inputs; %llu failed\n",
+    std::printf("%llu files written (%llu icons, %llu images) from %zu input%s; %llu failed\n",
                 (unsigned long long)run.counters.filesWritten.load(), (unsigned long long)run.counters.groups.load(),
-                (unsigned long long)run.counters.images.load(), inputs.size(), (unsigned long long)failed);
+                (unsigned long long)run.counters.images.load(), inputs.size(), inputs.size() == 1 ? "" : "s",
+                (unsigned long long)failed);
   }
   return failed ? kExitFailed : kExitOk;
 }
