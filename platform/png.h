@@ -24,4 +24,12 @@ std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> png);
 // kMaxPngSide on a side, or the encoder fails.
 std::optional<std::vector<uint8_t>> EncodePng(const RgbaPicture& picture);
 
+// True when EncodePng can take the picture: not empty, within kMaxPngSide,
+// and holding width x height pixels.
+inline bool IsEncodablePicture(const RgbaPicture& picture) {
+  return picture.width > 0 && picture.height > 0 && uint32_t(picture.width) <= kMaxPngSide &&
+         uint32_t(picture.height) <= kMaxPngSide &&
+         picture.pixels.size() == size_t(picture.width) * size_t(picture.height);
+}
+
 }  // namespace pk::platform

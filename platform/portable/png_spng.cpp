@@ -41,10 +41,7 @@ std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> png) {
 namespace pk::platform {
 
 std::optional<std::vector<uint8_t>> EncodePng(const RgbaPicture& picture) {
-  if (picture.width <= 0 || picture.height <= 0 || uint32_t(picture.width) > kMaxPngSide ||
-      uint32_t(picture.height) > kMaxPngSide ||
-      picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
-    return std::nullopt;
+  if (!IsEncodablePicture(picture)) return std::nullopt;
   std::vector<uint8_t> rgba(picture.pixels.size() * 4);
   for (size_t i = 0; i < picture.pixels.size(); ++i) {
     const uint32_t p = picture.pixels[i];
