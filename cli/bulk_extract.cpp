@@ -249,9 +249,16 @@ int ExtractBulk(const BulkOptions& options) {
 
   unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   jobs = unsigned(std::min<size_t>(jobs, std::max<size_t>(inputs.size(), 1)));
+  // Largest files first: a corpus is often a few large modules among many
+  // small ones, and a large one started last would leave the other workers
+  // idle at the end. Names do not depend on this order.
+  std::vector<size_t> order(inputs.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return inputs[a].size > inputs[b].size; });
   std::atomic<size_t> next{0};
   auto worker = [&] {
-    for (size_t i = next++; i < inputs.size(); i = next++) {
+    for (size_t k = next++; k < order.size(); k = next++) {
+      const size_t i = order[k];
       if (!ExtractInput(run, inputs[i], stems[i])) run.counters.failedInputs++;
       run.counters.bytesDone += inputs[i].size;
       run.counters.inputsDone++;
