@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -25,9 +27,42 @@ class FileByteSource final : public portable::ByteSource {
   FileByteSource& operator=(const FileByteSource&) = delete;
 
   uint64_t Size() const override { return size_; }
+  // The table reader's reads. A lookup makes several small ones close
+  // together (a directory header, its entries, a data entry: three per
+  // resource), so those are served from one window of the file.
   bool ReadAt(uint64_t offset, void* out, size_t length) override {
     if (!RangeFits(offset, length, size_)) return false;
-    auto* p = static_cast<uint8_t*>(out);
+    if (length <= kSmallRead) return ReadThroughWindow(offset, static_cast<uint8_t*>(out), length);
+    return ReadFromFile(offset, static_cast<uint8_t*>(out), length);
+  }
+
+  // A resource's own bytes, read straight from the file: they lie apart from
+  // the tables and would only push the tables out of the window.
+  bool ReadResource(uint64_t offset, uint32_t length, std::vector<uint8_t>* out) {
+    if (!RangeFits(offset, length, size_)) return false;
+    out->resize(length);
+    return length == 0 || ReadFromFile(offset, out->data(), length);
+  }
+
+ private:
+  static constexpr size_t kSmallRead = 4096;
+  static constexpr size_t kWindowSize = 64 * 1024;
+
+  bool ReadThroughWindow(uint64_t offset, uint8_t* out, size_t length) {
+    if (window_.empty() || offset < windowStart_ || !RangeFits(offset - windowStart_, length, window_.size())) {
+      const uint64_t start = offset & ~uint64_t(kSmallRead - 1);
+      window_.resize(size_t(std::min<uint64_t>(kWindowSize, size_ - start)));
+      if (!ReadFromFile(start, window_.data(), window_.size())) {
+        window_.clear();
+        return false;
+      }
+      windowStart_ = start;
+    }
+    std::memcpy(out, window_.data() + (offset - windowStart_), length);
+    return true;
+  }
+
+  bool ReadFromFile(uint64_t offset, uint8_t* p, size_t length) {
     while (length > 0) {
       const ssize_t got = ::pread(fd_, p, length, off_t(offset));
       if (got < 0 && errno == EINTR) continue;
@@ -39,9 +74,10 @@ class FileByteSource final : public portable::ByteSource {
     return true;
   }
 
- private:
   int fd_;
   uint64_t size_;
+  std::vector<uint8_t> window_;
+  uint64_t windowStart_ = 0;
 };
 
 // UTF-16 names to GBK, the program's 8-bit text, the way WideCharToMultiByte
@@ -99,7 +135,7 @@ class PortableModule final : public Module {
     auto it = loaded_.find(key);
     if (it == loaded_.end()) {
       std::vector<uint8_t> bytes;
-      if (!source_->ReadRange(location->offset, location->size, &bytes)) return std::nullopt;
+      if (!source_->ReadResource(location->offset, location->size, &bytes)) return std::nullopt;
       it = loaded_.emplace(key, std::move(bytes)).first;
     }
     return std::span<const uint8_t>(it->second.data(), it->second.size());
