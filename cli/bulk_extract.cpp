@@ -150,7 +150,7 @@ std::string FormatDuration(double seconds) {
   return text;
 }
 
-// "[#####.....] 312/1447 files  184 groups  410/1203 MB  95.2 MB/s  ETA 0:07"
+// "[#####.....] 312/1447 files  184 icons  410/1203 MB  95.2 MB/s  ETA 0:07"
 std::string ProgressText(const Counters& c, size_t totalInputs, uint64_t totalBytes, double elapsed) {
   const uint64_t done = c.bytesDone.load(), files = c.inputsDone.load();
   const double fraction = totalBytes ? double(done) / double(totalBytes) : (totalInputs ? double(files) / double(totalInputs) : 1.0);
@@ -161,7 +161,7 @@ std::string ProgressText(const Counters& c, size_t totalInputs, uint64_t totalBy
   std::string eta = "--:--";
   if (fraction > 0.01 && elapsed > 0.5) eta = FormatDuration(elapsed / fraction - elapsed);
   char text[160];
-  std::snprintf(text, sizeof text, "[%s%s] %llu/%zu files  %llu groups  %.0f/%.0f MB  %.1f MB/s  ETA %s",
+  std::snprintf(text, sizeof text, "[%s%s] %llu/%zu files  %llu icons  %.0f/%.0f MB  %.1f MB/s  ETA %s",
                 std::string(size_t(filled), '#').c_str(), std::string(size_t(kBarWidth - filled), '.').c_str(),
                 (unsigned long long)files, totalInputs, (unsigned long long)c.groups.load(), double(done) / mb,
                 double(totalBytes) / mb, rate, eta.c_str());

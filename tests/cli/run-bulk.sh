@@ -84,7 +84,7 @@ fi
 # The progress line: drawn on a terminal, never with --quiet.
 if [ "$native" = yes ] && command -v script >/dev/null; then
   script -qec "${pk[0]} extract '$in' -r -d '$work/bulk-tty' --format png" /dev/null >"$work/tty" 2>&1
-  expect_grep "progress on a terminal" "files .* groups .* MB/s  ETA" "$work/tty"
+  expect_grep "progress on a terminal" "files .* icons .* MB/s  ETA" "$work/tty"
   script -qec "${pk[0]} extract '$in' -r -d '$work/bulk-tty' --quiet" /dev/null >"$work/tty" 2>&1
   no_grep "no progress with --quiet" "ETA" "$work/tty"
 fi
