@@ -83,6 +83,23 @@ Seeds ModuleSeeds() {
   return seeds;
 }
 
+// Names for the output-name cleaner: an encoding-and-length byte, then text.
+Seeds SafeNameSeeds() {
+  Seeds seeds;
+  auto add = [&](uint8_t options, std::string text) {
+    seeds.push_back({options});
+    seeds.back().insert(seeds.back().end(), text.begin(), text.end());
+  };
+  add(0x20, "../../etc/passwd");
+  add(0x41, "CON.txt");
+  add(0x7F, "a/b\\c:d*e?f|g");
+  add(0x30, "\x81\x5C\xD6\xD0\x81\x7C");
+  add(0x31, "\xE4\xB8\xAD\xED\xA0\x80\xC0\xAF");
+  add(0x10, "end. . ");
+  add(0x40, std::string(300, 'x'));
+  return seeds;
+}
+
 struct Target {
   const char* name;
   std::function<Seeds()> make;
@@ -95,6 +112,7 @@ const std::vector<Target>& Targets() {
       {"module", ModuleSeeds},
       {"bmp", BmpSeeds},
       {"bmp_import", BmpImportSeeds},
+      {"safe_name", SafeNameSeeds},
   };
   return targets;
 }

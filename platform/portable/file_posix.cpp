@@ -66,7 +66,7 @@ class PosixFile : public ReplacementFile {
   bool Commit() override {
     if (tempPath_.empty() || fd_ < 0) return false;
     // The data must be on disk before the name points at it.
-    if (fsync(fd_) != 0) return false;
+    if (durability_ == Durability::Flushed && fsync(fd_) != 0) return false;
     if (close(fd_) != 0) {
       fd_ = -1;
       return false;
@@ -77,13 +77,15 @@ class PosixFile : public ReplacementFile {
     return true;
   }
 
-  void SetReplacement(std::string temp, std::string target) {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
+    durability_ = durability;
   }
 
  private:
   int fd_;
+  Durability durability_ = Durability::Flushed;
   std::string tempPath_;
   std::string targetPath_;
 };
@@ -108,7 +110,7 @@ std::unique_ptr<File> OpenFileForRead(const char* path) {
   return std::make_unique<PosixFile>(fd);
 }
 
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
   std::string target(path);
   if (target.empty()) return nullptr;
   struct stat st;
@@ -128,7 +130,7 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
   }
   fchmod(fd, mode);
   auto file = std::make_unique<PosixFile>(fd);
-  file->SetReplacement(std::move(temp), std::move(target));
+  file->SetReplacement(std::move(temp), std::move(target), durability);
   return file;
 }
 

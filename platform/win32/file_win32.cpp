@@ -48,7 +48,7 @@ class Win32File : public ReplacementFile {
 
   bool Commit() override {
     if (tempPath_.empty() || !handle_) return false;
-    if (!FlushFileBuffers(handle_.Get())) return false;
+    if (durability_ == Durability::Flushed && !FlushFileBuffers(handle_.Get())) return false;
     handle_.Reset();
     // ReplaceFile keeps the target's attributes and security; it needs an
     // existing target, so a new file is moved into place instead.
@@ -58,25 +58,37 @@ class Win32File : public ReplacementFile {
                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
     else
       ok = MoveFileExA(tempPath_.c_str(), targetPath_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                       MOVEFILE_REPLACE_EXISTING |
+                           (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0));
     if (!ok) return false;
     tempPath_.clear();
     return true;
   }
 
-  void SetReplacement(std::string temp, std::string target) {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
+    durability_ = durability;
   }
 
  private:
   win32::UniqueKernelHandle handle_;
+  Durability durability_ = Durability::Flushed;
   std::string tempPath_;
   std::string targetPath_;
 };
 
 std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/:");
+  // The last separator outside double-byte characters: a GBK trail byte may
+  // have the backslash's code (乗 is 81 5C).
+  size_t slash = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(BYTE(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') slash = i;
+  }
   if (slash == std::string::npos) return ".";
   if (path[slash] == ':') return path.substr(0, slash + 1);
   return path.substr(0, slash == 0 ? 1 : slash);
@@ -90,7 +102,7 @@ std::unique_ptr<File> OpenFileForRead(const char* path) {
   return std::make_unique<Win32File>(h);
 }
 
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
   std::string target(path);
   if (target.empty()) return nullptr;
   DWORD attributes = GetFileAttributesA(path);
@@ -103,7 +115,7 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
     return nullptr;
   }
   auto file = std::make_unique<Win32File>(h);
-  file->SetReplacement(temp, std::move(target));
+  file->SetReplacement(temp, std::move(target), durability);
   return file;
 }
 
