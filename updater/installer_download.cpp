@@ -22,6 +22,8 @@ constexpr DWORD kDownloadTimeoutMs = 15000;
 // How long a cancelled download may take to notice before it is left to end
 // (and clean up) on its own.
 constexpr DWORD kCancelGraceMs = 2000;
+// A download this short ends before its window would appear: no flash.
+constexpr ULONGLONG kShowProgressAfterMs = 300;
 
 HMODULE ThisModule() {
   HMODULE module = nullptr;
@@ -131,7 +133,6 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
     ::GetWindowRect(dialog, &self);
     ::SetWindowPos(dialog, nullptr, (area.left + area.right - (self.right - self.left)) / 2,
                    (area.top + area.bottom - (self.bottom - self.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ::ShowWindow(dialog, SW_SHOW);
   }
   // The owner takes no input meanwhile, as under a modal dialog.
   bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
@@ -140,7 +141,11 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
   bool quit = false;
   WPARAM quitCode = 0;
   HANDLE done = job->DoneEvent();
+  ULONGLONG start = ::GetTickCount64();
   while (::MsgWaitForMultipleObjects(1, &done, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 && !job->Cancelled()) {
+    if (dialog && !::IsWindowVisible(dialog) && ::GetTickCount64() - start >= kShowProgressAfterMs) {
+      ::ShowWindow(dialog, SW_SHOW);
+    }
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
