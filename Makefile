@@ -1,7 +1,8 @@
 # The two commands a newcomer needs; each installs what it uses first.
 #   make run    opens Pixelkite (the Windows program under Wine on Linux)
 #   make test   runs every test suite
-.PHONY: run test setup build clean
+#   make dist   zips the shipped 32-bit program, its update library and the command line
+.PHONY: run test setup build clean dist
 
 setup:
 	@bash scripts/setup.sh
@@ -15,6 +16,9 @@ run: setup
 
 test: setup
 	@bash scripts/test.sh
+
+dist: setup
+	@bash scripts/dist.sh
 
 clean:
 	rm -rf build
