@@ -2,6 +2,7 @@
 
 #include <winhttp.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,8 +106,15 @@ FetchError FetchOnce(const Url& url, const FetchOptions& options, const BodySink
   std::vector<uint8_t> buffer(64 * 1024);
   for (;;) {
     if (Cancelled(options)) return FetchError::Cancelled;
+    // Ask for what has arrived only: a read of a full buffer would wait for
+    // all of it, and a cancel would wait with it on a slow line.
+    DWORD available = 0;
+    if (!::WinHttpQueryDataAvailable(request.Get(), &available)) return FetchError::Network;
+    if (available == 0) break;
+    if (Cancelled(options)) return FetchError::Cancelled;
     DWORD got = 0;
-    if (!::WinHttpReadData(request.Get(), buffer.data(), DWORD(buffer.size()), &got)) return FetchError::Network;
+    DWORD want = std::min<DWORD>(available, DWORD(buffer.size()));
+    if (!::WinHttpReadData(request.Get(), buffer.data(), want, &got)) return FetchError::Network;
     if (got == 0) break;
     received += got;
     if (received > options.maxBytes) return FetchError::TooLarge;

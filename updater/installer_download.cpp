@@ -77,11 +77,23 @@ struct Transfer {
   FetchError error = FetchError::None;  // read only after the job is done
 };
 
+// Marks an open file to be deleted when its last handle closes, or takes the mark back.
+bool SetDeleteOnClose(HANDLE file, bool del) {
+  FILE_DISPOSITION_INFO disposition{del};
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
 void Download(Transfer& transfer, BackgroundJob& job) {
-  fw::UniqueKernelHandle out(::CreateFileA(transfer.file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  fw::UniqueKernelHandle out(::CreateFileA(transfer.file.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (out.Get() == INVALID_HANDLE_VALUE) {
     out.Release();
+    transfer.error = FetchError::Sink;
+    return;
+  }
+  // Until it is complete, the file goes with its handle: a download that a
+  // cancel left behind and the end of the program cut short leaves nothing.
+  if (!SetDeleteOnClose(out.Get(), true)) {
     transfer.error = FetchError::Sink;
     return;
   }
@@ -94,6 +106,9 @@ void Download(Transfer& transfer, BackgroundJob& job) {
     transfer.received += piece.size();
     return true;
   });
+  if (transfer.error == FetchError::None && !job.Cancelled() && !SetDeleteOnClose(out.Get(), false)) {
+    transfer.error = FetchError::Sink;
+  }
 }
 
 INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
@@ -166,7 +181,11 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
     }
   }
   bool finished = true;
-  if (job->Cancelled() && !job->Wait(kCancelGraceMs)) finished = !job->Abandon();
+  if (job->Cancelled()) {
+    // The user sees the cancel at once; the transfer gets a moment to stop.
+    if (dialog) ::ShowWindow(dialog, SW_HIDE);
+    if (!job->Wait(kCancelGraceMs)) finished = !job->Abandon();
+  }
 
   // The owner is enabled before the window goes, so that it becomes active again.
   if (ownerWasEnabled) ::EnableWindow(owner, TRUE);
