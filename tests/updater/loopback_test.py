@@ -146,6 +146,17 @@ class Run:
             return set()
         return {name for name in os.listdir(self.temp) if name.startswith("pixelkite-update-")}
 
+    def emptied(self, folders, seconds=5):
+        """True once the folders are empty: the system deletes a file marked so
+        when its last handle closes, which the end of a process may delay."""
+        deadline = time.time() + seconds
+        while True:
+            if all(not os.listdir(os.path.join(self.temp, n)) for n in folders):
+                return True
+            if time.time() > deadline:
+                return False
+            time.sleep(0.1)
+
     def case(self, name, serve, expect, location=None, answer=None, cancel=False, installer_runs=False,
              fetches=None, max_ms=None, prompt_has=(), empty_folder=False):
         """Runs the client once. `serve` maps paths to (kind, bytes or target)."""
@@ -199,7 +210,7 @@ class Run:
                 problems.append("expected one new private folder holding the installer: %s / %s" % (new, lines))
             for folder_name in new:
                 shutil.rmtree(os.path.join(self.temp, folder_name), ignore_errors=True)
-        elif new and empty_folder and all(not os.listdir(os.path.join(self.temp, n)) for n in new):
+        elif new and empty_folder and self.emptied(new):
             pass  # the folder of a download left to end on its own, its file gone with the program
         elif new:
             problems.append("left behind in the temp folder: %s" % sorted(new))
