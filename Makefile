@@ -2,7 +2,8 @@
 #   make run    opens Pixelkite (the Windows program under Wine on Linux)
 #   make test   runs every test suite
 #   make bench  compares the command line with peer tools (installs them first)
-.PHONY: run test setup build clean bench
+#   make dist   zips the shipped 32-bit program, its update library and the command line
+.PHONY: run test setup build clean bench dist
 
 setup:
 	@bash scripts/setup.sh
@@ -20,6 +21,9 @@ test: setup
 bench: build
 	@bash bench/setup.sh
 	@bash bench/run.sh
+
+dist: setup
+	@bash scripts/dist.sh
 
 clean:
 	rm -rf build

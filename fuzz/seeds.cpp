@@ -100,6 +100,26 @@ Seeds SafeNameSeeds() {
   return seeds;
 }
 
+// Update manifests as the signing tool writes them (the signatures are
+// random: the fuzz target reads, it does not verify), and addresses.
+Seeds ManifestSeeds() {
+  auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  const std::string signature = "signature " + std::string(64, 'a') + std::string(64, '7') + "\n";
+  const std::string body =
+      "pixelkite-update 1\nproduct Pixelkite\nversion 5.4.1.0\n"
+      "url https://www.pixelkite.example/up/pixelkite/setup-5.4.1.exe\nsize 1048576\nsha256 " +
+      std::string(64, 'e') + "\n";
+  Seeds seeds;
+  seeds.push_back(bytes(body + signature));
+  seeds.push_back(bytes(body + "notes \xD0\xDE\xB8\xB4\nnotes \nnotes Second paragraph.\n" + signature));
+  seeds.push_back(bytes(
+      "pixelkite-update 1\nproduct Pixelkite\nversion 2\nurl http://127.0.0.1:8080/files/setup.msi?x=1\n"
+      "size 9\nsha256 " + std::string(64, '0') + "\n" + signature));
+  seeds.push_back(bytes("http://[::1]:80/up/pixelkite/"));
+  seeds.push_back(bytes("//127.0.0.2:6000/mirror/manifest.txt"));
+  return seeds;
+}
+
 struct Target {
   const char* name;
   std::function<Seeds()> make;
@@ -113,6 +133,7 @@ const std::vector<Target>& Targets() {
       {"bmp", BmpSeeds},
       {"bmp_import", BmpImportSeeds},
       {"safe_name", SafeNameSeeds},
+      {"manifest", ManifestSeeds},
   };
   return targets;
 }

@@ -14,6 +14,8 @@ packages=(
   wine64 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei fonts-wine
   # tests that read and write files made by other tools
   python3 python3-pil
+  # update manifests: the signing tool and the updater's tests; make dist
+  python3-cryptography zip
 )
 
 here=$(cd "$(dirname "$0")" && pwd)
