@@ -1,7 +1,7 @@
 # The two commands a newcomer needs; each installs what it uses first.
 #   make run    opens Pixelkite (the Windows program under Wine on Linux)
 #   make test   runs every test suite
-.PHONY: run test setup build clean
+.PHONY: run test setup build clean bench
 
 setup:
 	@bash scripts/setup.sh
@@ -15,6 +15,11 @@ run: setup
 
 test: setup
 	@bash scripts/test.sh
+
+# Benchmarks print their own figures; they are not tests and never fail on speed.
+bench: setup
+	cmake --preset win64 >/dev/null && cmake --build build/win64 -j2 --target Pixelkite pk_e2e_probe
+	@bash bench/open_gui.sh build/win64
 
 clean:
 	rm -rf build

@@ -19,9 +19,14 @@
 //   probe state <title>                            only the state
 //   probe icon <title> <file> [group]              the preview shows that file's
 //                                                  (group's) icon, pixel for pixel
+//   probe bench <title> <module> <between> <rounds>  times the open of <module> from
+//                                                  confirming the dialog to the list
+//                                                  filled and the preview set, against
+//                                                  LoadLibraryExA + EnumResourceNamesA
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -239,8 +244,11 @@ void ReadAndDismissBox(HWND box) {
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
 
+bool describeDialogs = true;
+
 // Prints the file dialog's filters and whether it shows the read-only box.
 void DescribeFileDialog(HWND fileDialog) {
+  if (!describeDialogs) return;
   HWND types = ::GetDlgItem(fileDialog, kFileTypeCombo);
   const int count = int(::SendMessageW(types, CB_GETCOUNT, 0, 0));
   std::string filters;
@@ -252,6 +260,35 @@ void DescribeFileDialog(HWND fileDialog) {
   HWND readOnly = ::GetDlgItem(fileDialog, kReadOnlyCheck);
   std::printf("dialog title=%s filters=%s readonly=%d\n", Narrow(Text(fileDialog)).c_str(), filters.c_str(),
               readOnly && ::IsWindowVisible(readOnly) ? 1 : 0);
+}
+
+// Types `path` into the file name field; the field must still hold it once
+// the dialog's thread has caught up, since the dialog empties it as it starts.
+bool TypeFileName(HWND fileDialog, const char* path) {
+  // The explorer-style dialog shows either a plain field or a combo box
+  // with a history of names; the other one is hidden.
+  HWND name = ::GetDlgItem(fileDialog, kFileNameEdit);
+  HWND combo = ::GetDlgItem(fileDialog, kFileNameCombo);
+  if (combo && ::IsWindowVisible(combo)) {
+    name = ::FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    if (!name) name = combo;
+  }
+  if (!name) return false;
+  const std::wstring wide = Widen(path);
+  HWND owner = ::GetWindow(fileDialog, GW_OWNER);
+  // The dialog goes on filling its folder view for a moment after it shows.
+  ::Sleep(300);
+  if (owner) Settle(owner);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    if (owner) Settle(owner);
+    ::Sleep(50);
+    // Sent, not GetWindowText: that only sees another process's caption.
+    wchar_t typed[MAX_PATH + 1] = {};
+    ::SendMessageW(name, WM_GETTEXT, MAX_PATH + 1, reinterpret_cast<LPARAM>(typed));
+    if (typed == wide) return true;
+  }
+  return false;
 }
 
 // Types `path` into the file dialog (null: cancels it), after choosing filter `filter` (1-based; 0 keeps it).
@@ -267,15 +304,7 @@ void AnswerFileDialog(HWND fileDialog, const char* path, int filter) {
     ::SendMessageW(types, CB_SETCURSEL, WPARAM(filter - 1), 0);
     ::SendMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
   }
-  HWND name = ::GetDlgItem(fileDialog, kFileNameEdit);
-  if (!name) {
-    HWND combo = ::GetDlgItem(fileDialog, kFileNameCombo);
-    name = combo ? ::FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
-    if (!name) name = combo;
-  }
-  Check(name != nullptr, "the file dialog has a file name field");
-  std::wstring wide = Widen(path);
-  ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  Check(TypeFileName(fileDialog, path), "the file name is typed into the file dialog");
   ::PostMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK)));
 }
@@ -347,6 +376,14 @@ int Open(HWND dialog, const char* path) {
   RunCommand(dialog, true, path, 0);
   PrintState(dialog);
   return failures ? 1 : 0;
+}
+
+// An open whose file dialog is not described.
+void RunCommandQuietly(HWND dialog, const char* path) {
+  describeDialogs = false;
+  Click(dialog, IDOK);
+  RunCommand(dialog, true, path, 0);
+  describeDialogs = true;
 }
 
 int Save(HWND dialog, const char* path, int filter) {
@@ -471,6 +508,117 @@ int IconShown(HWND dialog, const char* file, const char* group) {
   return failures ? 1 : 0;
 }
 
+// ---- timing the open command ----
+
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  ::QueryPerformanceCounter(&counter);
+  ::QueryPerformanceFrequency(&frequency);
+  return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+// What the program cannot do faster than: open the module as data and walk its groups.
+double BareOpen(const char* path) {
+  const double start = Now();
+  const std::wstring wide = Widen(path);
+  HMODULE module = ::LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  int groups = 0;
+  if (module) {
+    ::EnumResourceNamesW(
+        module, MAKEINTRESOURCEW(14),
+        [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) -> BOOL {
+          ++*reinterpret_cast<int*>(count);
+          return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&groups));
+    ::FreeLibrary(module);
+  }
+  const double took = Now() - start;
+  Check(groups > 0, "the bare enumeration finds groups");
+  return took;
+}
+
+struct OpenTimes {
+  double dialog = 0;  // from pressing Open until the file dialog is gone
+  double whole = 0;   // from pressing Open until the list is filled and the preview set
+};
+
+// Browse, type the path, press Open, and time what follows.
+OpenTimes TimedOpen(HWND dialog, const char* path) {
+  OpenTimes times;
+  HWND list = ::GetDlgItem(dialog, 1000), preview = ::GetDlgItem(dialog, 1003);
+  const LRESULT before = ::SendMessageW(preview, STM_GETICON, 0, 0);
+  Click(dialog, IDOK);
+  HWND fileDialog = nullptr;
+  for (int i = 0; i < 300 && !fileDialog; ++i) {
+    for (HWND window : OtherWindows(dialog))
+      if (IsFileDialog(window)) fileDialog = window;
+    if (!fileDialog) ::Sleep(50);
+  }
+  if (!fileDialog || !TypeFileName(fileDialog, path)) {
+    Check(false, "the open dialog appears and takes the name");
+    return times;
+  }
+  // The dialog's end is watched from a thread of its own: the asks below
+  // wait while the program works, and would see it late.
+  struct Watch {
+    HWND window;
+    volatile double gone;
+  } watch{fileDialog, 0};
+  HANDLE watcher = ::CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        auto* w = static_cast<Watch*>(p);
+        const double began = Now();
+        while (::IsWindow(w->window) && Now() - began < 30000) ::Sleep(0);
+        w->gone = Now();
+        return 0;
+      },
+      &watch, 0, nullptr);
+  const double start = Now();
+  ::PostMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK)));
+  for (;;) {
+    const LRESULT icon = ::SendMessageW(preview, STM_GETICON, 0, 0);
+    if (::SendMessageW(list, LB_GETCOUNT, 0, 0) > 0 && icon && icon != before) break;
+    if (Now() - start > 30000) {
+      Check(false, "the open finishes within 30 s");
+      break;
+    }
+    // Asking without a pause would keep the program busy answering.
+    ::Sleep(1);
+  }
+  times.whole = Now() - start;
+  ::WaitForSingleObject(watcher, 30000);
+  ::CloseHandle(watcher);
+  times.dialog = watch.gone - start;
+  return times;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Alternates the measurements; opening `between` (in the same folder, so
+// the dialog need not change folders) makes the module's preview a new icon.
+int Bench(HWND dialog, const char* module, const char* between, int rounds) {
+  std::vector<double> whole, inDialog, own, bare;
+  for (int i = 0; i < rounds; ++i) {
+    RunCommandQuietly(dialog, between);
+    bare.push_back(BareOpen(module));
+    const OpenTimes t = TimedOpen(dialog, module);
+    whole.push_back(t.whole);
+    inDialog.push_back(t.dialog);
+    own.push_back(t.whole - t.dialog);
+    std::printf("info round %d: whole %.1f ms, file dialog %.1f ms, program %.1f ms, bare %.1f ms\n", i + 1,
+                t.whole, t.dialog, t.whole - t.dialog, bare.back());
+  }
+  std::printf("median whole %.1f\nmedian dialog %.1f\nmedian program %.1f\nmedian bare %.1f\n", Median(whole),
+              Median(inDialog), Median(own), Median(bare));
+  return failures ? 1 : 0;
+}
+
 }  // namespace
 
 int main() {
@@ -524,6 +672,7 @@ int main() {
     PrintState(dialog);
     return failures ? 1 : 0;
   }
+  if (command == "bench" && argc > 5) return Bench(dialog, argv[3], argv[4], std::atoi(argv[5]));
   if (command == "icon" && argc > 3) return IconShown(dialog, argv[3], argc > 4 ? argv[4] : nullptr);
   return 2;
 }

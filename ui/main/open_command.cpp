@@ -89,11 +89,15 @@ bool MainDialog::OpenModule() {
   }
   // The module it replaces is released only now that this one is open.
   sourceModule = std::move(module);
+  // One repaint for the whole list rather than one per entry and scroll bar change.
+  iconList.SendMessage(WM_SETREDRAW, FALSE);
   const bool listed = sourceModule->EnumerateNames(pk::platform::kResourceTypeGroupIcon,
                                                    [this](const pk::platform::ResourceName& name) {
                                                      AddGroupEntry(name);
                                                      return true;
                                                    });
+  iconList.SendMessage(WM_SETREDRAW, TRUE);
+  iconList.Invalidate(TRUE);
   if (!listed) {
     // Also the answer for a module without any group.
     ShowError(pk::ui_msg::kEnumerationFailed);
