@@ -188,26 +188,27 @@ constexpr int kMessageText = 0xFFFF;   // a message box's text
 
 // Top-level windows of the program's process other than its main window:
 // its message boxes and common dialogs.
+struct OtherSearch {
+  DWORD process;
+  HWND main;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOther(HWND window, LPARAM l) {
+  auto* s = reinterpret_cast<OtherSearch*>(l);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  wchar_t className[64] = {};
+  ::GetClassNameW(window, className, 64);
+  if (process == s->process && window != s->main && ::IsWindowVisible(window) && std::wstring(className) == L"#32770")
+    s->found.push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> OtherWindows(HWND dialog) {
-  struct Search {
-    DWORD process;
-    HWND main;
-    std::vector<HWND> found;
-  } search{0, dialog, {}};
+  OtherSearch search{0, dialog, {}};
   ::GetWindowThreadProcessId(dialog, &search.process);
-  ::EnumWindows(
-      [](HWND window, LPARAM l) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(l);
-        DWORD process = 0;
-        ::GetWindowThreadProcessId(window, &process);
-        wchar_t className[64] = {};
-        ::GetClassNameW(window, className, 64);
-        if (process == s->process && window != s->main && ::IsWindowVisible(window) &&
-            std::wstring(className) == L"#32770")
-          s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ::EnumWindows(&CollectOther, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -255,7 +256,8 @@ void DescribeFileDialog(HWND fileDialog) {
   for (int i = 0; i < count; ++i) {
     wchar_t text[256] = {};
     if (::SendMessageW(types, CB_GETLBTEXTLEN, i, 0) < 255) ::SendMessageW(types, CB_GETLBTEXT, i, LPARAM(text));
-    filters += (i ? "|" : "") + Narrow(text);
+    if (i) filters += '|';
+    filters += Narrow(text);
   }
   HWND readOnly = ::GetDlgItem(fileDialog, kReadOnlyCheck);
   std::printf("dialog title=%s filters=%s readonly=%d\n", Narrow(Text(fileDialog)).c_str(), filters.c_str(),
@@ -517,6 +519,11 @@ double Now() {
   return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
 }
 
+BOOL CALLBACK CountName(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
 // What the program cannot do faster than: open the module as data and walk its groups.
 double BareOpen(const char* path) {
   const double start = Now();
@@ -524,13 +531,7 @@ double BareOpen(const char* path) {
   HMODULE module = ::LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   int groups = 0;
   if (module) {
-    ::EnumResourceNamesW(
-        module, MAKEINTRESOURCEW(14),
-        [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) -> BOOL {
-          ++*reinterpret_cast<int*>(count);
-          return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&groups));
+    ::EnumResourceNamesW(module, MAKEINTRESOURCEW(14), &CountName, reinterpret_cast<LONG_PTR>(&groups));
     ::FreeLibrary(module);
   }
   const double took = Now() - start;
@@ -542,6 +543,19 @@ struct OpenTimes {
   double dialog = 0;  // from pressing Open until the file dialog is gone
   double whole = 0;   // from pressing Open until the list is filled and the preview set
 };
+
+struct DialogWatch {
+  HWND window;
+  volatile double gone;
+};
+
+DWORD WINAPI WatchDialog(void* p) {
+  auto* w = static_cast<DialogWatch*>(p);
+  const double began = Now();
+  while (::IsWindow(w->window) && Now() - began < 30000) ::Sleep(0);
+  w->gone = Now();
+  return 0;
+}
 
 // Browse, type the path, press Open, and time what follows.
 OpenTimes TimedOpen(HWND dialog, const char* path) {
@@ -561,20 +575,8 @@ OpenTimes TimedOpen(HWND dialog, const char* path) {
   }
   // The dialog's end is watched from a thread of its own: the asks below
   // wait while the program works, and would see it late.
-  struct Watch {
-    HWND window;
-    volatile double gone;
-  } watch{fileDialog, 0};
-  HANDLE watcher = ::CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        auto* w = static_cast<Watch*>(p);
-        const double began = Now();
-        while (::IsWindow(w->window) && Now() - began < 30000) ::Sleep(0);
-        w->gone = Now();
-        return 0;
-      },
-      &watch, 0, nullptr);
+  DialogWatch watch{fileDialog, 0};
+  HANDLE watcher = ::CreateThread(nullptr, 0, &WatchDialog, &watch, 0, nullptr);
   const double start = Now();
   ::PostMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK)));
