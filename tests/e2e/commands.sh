@@ -76,6 +76,8 @@ check "save as: a bitmap opened at start-up is one 40x30 24-bit image" cmp "$fil
 expect "open: a missing .ico typed by name" \
   "$(lines "$OPEN" "box caption=$(f missing.ico) text=图标文件打开时出错!" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f missing.ico)"
+expect "open: a bitmap that gives no icon" "$(lines "$OPEN" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
+  open Pixelkite "$(f two-bit.bmp)"
 expect "open: a 600x300 bitmap without a record" "$(lines "$OPEN" "$(one "$(f big.bmp)")" "$ON" "preview icon=1")" \
   open Pixelkite "$(f big.bmp)"
 expect "save as: the fitted bitmap" "$(lines "$SAVE" "$(one "$(f big.bmp)")" "$ON" "preview icon=1")" \
@@ -87,6 +89,13 @@ check "save as: the 600x300 bitmap became 256x128 at 8 bits" cmp "$files/big.ico
 expect "open: an icon file is listed under its full path" \
   "$(lines "$OPEN" "$(one "$(f four.ico)")" "$ON" "preview icon=1")" open Pixelkite "$(f four.ico)"
 expect "open: the preview is the shell's icon of the file" "" icon Pixelkite "$(f four.ico)"
+expect "open: a bitmap the reader refuses leaves the first image, which is still listed" \
+  "$(lines "$OPEN" "box caption=$(f os2.bmp) text=OS/2风格的位图不支持!" "$(one "$(f os2.bmp)")" "$ON" "preview icon=1")" \
+  open Pixelkite "$(f os2.bmp)"
+expect "save as: the icon as it was" "$(lines "$SAVE" "$(one "$(f os2.bmp)")" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f four-again.ico)"
+pixelkite_cli extract "$files/four.ico" -o "$ref/four.ico" >/dev/null
+check "save as: every image unchanged" cmp "$files/four-again.ico" "$ref/four.ico"
 expect "open: an upper-case .BMP after it" "$(lines "$OPEN" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" \
   open Pixelkite "$(f photo.BMP)"
 expect "save as: the icon with its first image replaced" \

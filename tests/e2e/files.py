@@ -68,6 +68,12 @@ def make(folder, sample):
     write("small.bmp", bmp(40, 30, 24, lambda x, y: (x * 6, y * 8, 200)))
     write("big.bmp", bmp(600, 300, 8, lambda x, y: (x // 10 + y // 10) % 256))
     write("photo.BMP", bmp(50, 50, 24, lambda x, y: (255 - x * 5, x * 5, y * 5)))
+    # Read, but of a depth the conversion does not take: no icon comes of it.
+    write("two-bit.bmp", bmp(8, 8, 2, lambda x, y: 0))
+    # A 12-byte (OS/2) header, which the reader refuses.
+    os2 = bytearray(bmp(8, 8, 24, lambda x, y: (x, y, 0)))
+    struct.pack_into("<I", os2, 14, 12)
+    write("os2.bmp", bytes(os2))
     # An icon whose first image is 32 x 32 at 4 bits, with two more behind it.
     write("four.ico", ico([(32, 4, icon_image(32, 4)), (16, 8, icon_image(16, 8)), (48, 24, icon_image(48, 24))]))
     # The reader refuses an entry that reaches past the end of the file; the
