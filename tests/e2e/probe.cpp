@@ -315,6 +315,7 @@ void AnswerFileDialog(HWND fileDialog, const char* path, int filter) {
 // (each only once), message boxes are read and dismissed.
 void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter) {
   bool answered = false;
+  HWND answeredDialog = nullptr;
   int quiet = 0;
   for (int round = 0; round < 600 && quiet < 3; ++round) {
     Settle(dialog);
@@ -323,6 +324,7 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
       if (IsFileDialog(window)) {
         if (answered) continue;  // going away
         answered = true;
+        answeredDialog = window;
         AnswerFileDialog(window, path, filter);
       } else if (::GetDlgItem(window, kMessageText)) {
         ReadAndDismissBox(window);
@@ -337,8 +339,9 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
       ::Sleep(100);
       continue;
     }
-    // A dialog that is about to open may not be visible yet.
-    if (expectFileDialog && !answered) {
+    // A dialog that is about to open may not be visible yet; the command
+    // goes on only once the answered one is gone.
+    if ((expectFileDialog && !answered) || (answeredDialog && ::IsWindow(answeredDialog))) {
       ::Sleep(100);
       continue;
     }
