@@ -19,6 +19,7 @@ test: setup
 	@bash scripts/test.sh
 
 bench: build
+	cmake --preset win64 >/dev/null && cmake --build build/win64 -j$$(nproc) --target Pixelkite pk_e2e_probe
 	@bash bench/setup.sh
 	@bash bench/run.sh
 

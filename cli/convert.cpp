@@ -90,26 +90,17 @@ int RunConvert(const Args& args) {
   if (KindOfOutput(options.output) != FileKind::IconFile)
     return UsageError("convert: the output must end in .ico");
 
-  auto set = NewIconSet(1);
-  if (!set) {
-    std::fprintf(stderr, "pixelkite: out of memory\n");
-    return kExitFailed;
-  }
-  IconSetImage& image = set->images[0];
-  image.width = options.width;
-  image.height = options.height;
-  image.bitCount = options.bits;
   // The reader reports its own failures; the conversion says nothing, so its
   // refusal is told here.
   PackedDib dib = LoadBmpFile(options.input.c_str());
   if (!dib) return kExitFailed;
-  if (!BitmapToIconImage(&image, dib.bytes(), options.stretch)) {
+  auto set = BitmapToIconSet(dib.bytes(), options.width, options.height, options.bits, options.stretch);
+  if (!set) {
     std::fprintf(stderr,
                  "pixelkite: %s: the bitmap cannot be converted (compressed rows or an unsupported depth)\n",
                  options.input.c_str());
     return kExitFailed;
   }
-  set->imageCount = 1;
   return SaveIconFile(*set, options.output.c_str()) ? kExitOk : kExitFailed;
 }
 

@@ -1,5 +1,6 @@
 #include "codec/bitmap_icon.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/bmp_file.h"
@@ -46,6 +47,46 @@ bool ImportBmpIcon(const char* path, IconSetImage* image, bool stretch) {
   PackedDib dib = LoadBmpFile(path);
   if (!dib) return false;
   return BitmapToIconImage(image, dib.bytes(), stretch);
+}
+
+void FitIconImageSize(int32_t width, int32_t height, int32_t* fitWidth, int32_t* fitHeight) {
+  const int32_t longest = std::max(width, height);
+  if (longest <= kMaxIconSide) {
+    *fitWidth = width;
+    *fitHeight = height;
+    return;
+  }
+  // Rounded to the nearest pixel; a sliver keeps at least one.
+  auto scale = [&](int32_t side) {
+    return std::max<int32_t>(1, int32_t((int64_t(side) * kMaxIconSide + longest / 2) / longest));
+  };
+  *fitWidth = scale(width);
+  *fitHeight = scale(height);
+}
+
+std::unique_ptr<IconSet> BitmapToIconSet(Bytes dib, int32_t width, int32_t height, uint32_t bitCount,
+                                         bool stretch) {
+  auto set = NewIconSet(1);
+  if (!set) return nullptr;
+  IconSetImage& image = set->images[0];
+  image.width = width;
+  image.height = height;
+  image.bitCount = bitCount;
+  if (!BitmapToIconImage(&image, dib, stretch)) return nullptr;
+  set->imageCount = 1;
+  return set;
+}
+
+std::unique_ptr<IconSet> ImportBmpIconSet(const char* path) {
+  PackedDib dib = LoadBmpFile(path);
+  if (!dib) return nullptr;
+  // The reader has refused empty and top-down pictures, so both sides are positive.
+  const BitmapInfoHeader h = *BitmapInfoHeader::Read(dib.bytes());
+  int32_t width, height;
+  FitIconImageSize(h.biWidth, h.biHeight, &width, &height);
+  auto set = BitmapToIconSet(dib.bytes(), width, height, h.biBitCount, true);
+  if (set) SetRecordPath(set->iconFilePath, path);
+  return set;
 }
 
 PackedDib PictureToDib(const platform::RgbaPicture& picture, int32_t heightFactor) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/bytes.h"
 #include "codec/icon_set.h"
@@ -21,6 +22,24 @@ bool BitmapToIconImage(IconSetImage* image, Bytes dib, bool stretch);
 // Reads a bitmap file and makes it into the image as BitmapToIconImage does;
 // a file the reader refuses (it has said why) leaves the image unchanged.
 bool ImportBmpIcon(const char* path, IconSetImage* image, bool stretch);
+
+// The largest side an icon image has.
+inline constexpr int32_t kMaxIconSide = 256;
+
+// The size a picture of width x height takes as an icon image: its own, or
+// scaled down to fit 256 x 256 with its aspect ratio kept (no side below 1).
+void FitIconImageSize(int32_t width, int32_t height, int32_t* fitWidth, int32_t* fitHeight);
+
+// A new one-image record holding `dib` converted as BitmapToIconImage does to
+// width x height at bitCount; none when the conversion fails or memory runs out.
+std::unique_ptr<IconSet> BitmapToIconSet(Bytes dib, int32_t width, int32_t height, uint32_t bitCount,
+                                         bool stretch);
+
+// Reads a bitmap file into a new one-image record at the bitmap's own depth
+// and size (fitted by FitIconImageSize), for when there is no image whose size
+// to take. None when the reader refuses the file (it has said why) or the
+// conversion fails (silently, as ImportBmpIcon does).
+std::unique_ptr<IconSet> ImportBmpIconSet(const char* path);
 
 // Writes the image's colour picture as a bitmap file (no mask). A PNG image
 // is written as its decoded 32-bit picture, alpha kept in the fourth byte.

@@ -82,12 +82,27 @@ void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
   dialogText_ = text;
 }
 
+const char* CommandLineArguments(const char* line) {
+  if (!line) return "";
+  // Trail bytes of double-byte characters are never quotes or blanks, so a
+  // byte walk is safe in every code page.
+  bool quoted = false;
+  while (*line && (quoted || (*line != ' ' && *line != '\t'))) {
+    if (*line == '"') quoted = !quoted;
+    ++line;
+  }
+  while (*line == ' ' || *line == '\t') ++line;
+  return line;
+}
+
 // The entry point lives beside CWinApp so that linking any program that
 // defines an application object brings it in.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
   CWinApp* app = AfxGetApp();
   if (!app) return -1;
-  app->Startup(instance, commandLine, showCommand);
+  // The runtime's own cut takes every byte above 0x7F for a blank and drops
+  // the lead bytes of a Chinese file name at the start of the arguments.
+  app->Startup(instance, CommandLineArguments(::GetCommandLineA()), showCommand);
   if (!app->InitInstance()) return app->ExitInstance();
   return app->Run();
 }

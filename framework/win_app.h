@@ -65,6 +65,10 @@ HINSTANCE AfxGetResourceHandle();
 // file name without its directory and without the extension after the last dot.
 std::string AppNameFromPath(const std::string& path);
 
+// The arguments of a whole command line: what follows the program's name
+// (quoted or not) and the blanks after it.
+const char* CommandLineArguments(const char* commandLine);
+
 // Shows the busy cursor for one scope and restores the previous cursor after it.
 class CWaitCursor {
  public:

@@ -40,5 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (pk::BitmapToIconImage(&image, dib.bytes(), true)) {
     if (!pk::ExportImageBmp(out.c_str(), image) || !pk::LoadBmpFile(out.c_str())) std::abort();
   }
+
+  // A bitmap opened with no image to take the size from: its own depth, and
+  // a size inside 256 x 256 that keeps a side of at least one pixel.
+  if (auto own = pk::ImportBmpIconSet(in.c_str())) {
+    const pk::IconSetImage& first = own->images[0];
+    if (own->imageCount != 1 || first.width < 1 || first.width > 256 || first.height < 1 || first.height > 256 ||
+        first.bitCount != h->biBitCount || !pk::BindIconImage(&own->images[0]))
+      std::abort();
+  }
   return 0;
 }

@@ -106,8 +106,21 @@ pids=()
 # Starting again right after works at once: the mutex went with the process.
 start "$exe"
 check "a new start after closing shows the window again" probe wait Pixelkite 60000
+
+# The commands, on this window.
+source "$root/tests/e2e/commands.sh"
 probe close Pixelkite
 check "and it closes again" gone_within 30 "${pids[-1]}"
+
+# A file named on the command line ("Open with") opens as a chosen one does;
+# a relative name is taken from the current folder, in a GBK-named folder.
+(cd "$files/中文目录" && "$PK_WINE" "$exe" 图标.Ico >/dev/null 2>&1 </dev/null) &
+pids+=($!)
+check "command line: the window appears" probe wait Pixelkite 60000
+expect "command line: the file is listed under its full path" \
+  "$(lines "$(one "$(f 中文目录/图标.Ico)")" "$ON" "preview icon=1")" state Pixelkite
+probe close Pixelkite
+check "command line: and it closes" gone_within 30 "${pids[-1]}"
 
 # Leaving the main window asks the update library first, once, while the
 # window is still up: a copy of the program runs with a recording

@@ -1,27 +1,34 @@
 #!/usr/bin/env bash
 # Takes the README's picture of the main window: the win64 Pixelkite.exe
 # under Wine on a private Xvfb, Wine drawing the window's caption itself
-# (there is no window manager), cropped to the window.
+# (there is no window manager), cropped to the window. The program opens
+# Wine's shell32.dll from its command line and a group is selected, so the
+# list is filled and the preview shows an icon.
 #   usage: tests/e2e/screenshot.sh <win64 build dir> <out.png>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 exe=$(cd "$1" && pwd)/bin/Pixelkite.exe
+probe_exe=$(cd "$1" && pwd)/bin/pk_e2e_probe.exe
 out=$2
+module='Z:\usr\lib\x86_64-linux-gnu\wine\x86_64-windows\shell32.dll'
+entry=${PK_SCREENSHOT_ENTRY:-4}
 source "$root/scripts/gui-env.sh"
 trap pk_gui_stop EXIT
 pk_gui_prepare
 pk_gui_start_xvfb
 key='HKCU\Software\Wine\X11 Driver'
 "$PK_WINE" reg add "$key" /v Decorated /d N /f >/dev/null 2>&1 </dev/null
-"$PK_WINE" "$exe" >/dev/null 2>&1 </dev/null &
+"$PK_WINE" "$exe" "$module" >/dev/null 2>&1 </dev/null &
 for i in $(seq 1 100); do
   id=$(xdotool search --name '^Pixelkite$' 2>/dev/null | head -1) && [ -n "$id" ] && break
   sleep 0.3
 done
 [ -n "${id:-}" ] || { echo "screenshot: no window" >&2; exit 1; }
 xdotool windowfocus "$id" 2>/dev/null || true
+"$PK_WINE" "$probe_exe" select Pixelkite "$entry" >/dev/null 2>&1 </dev/null
 sleep 2
 geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} /Height/{h=$2} END{print w"x"h"+"x"+"y}')
 import -window root -crop "$geometry" +repage "$out"
+"$PK_WINE" "$probe_exe" close Pixelkite >/dev/null 2>&1 </dev/null || true
 "$PK_WINE" reg delete "$key" /v Decorated /f >/dev/null 2>&1 </dev/null || true
 echo "screenshot: $out ($geometry)"

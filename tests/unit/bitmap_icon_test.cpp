@@ -127,6 +127,40 @@ TEST_F(BitmapIconTest, FailuresLeaveTheImageAsItWas) {
   EXPECT_TRUE(messages_.messages.empty());
 }
 
+TEST_F(BitmapIconTest, ABitmapOnItsOwnKeepsItsDepthAndFitsIn256) {
+  struct Case {
+    int32_t width, height;
+    uint16_t bits;
+    int32_t fitWidth, fitHeight;
+  };
+  const Case cases[] = {
+      {40, 30, 24, 40, 30},     {256, 256, 8, 256, 256}, {600, 300, 8, 256, 128}, {300, 600, 4, 128, 256},
+      {257, 1, 32, 256, 1},     {1000, 3, 1, 256, 1},    {3, 1000, 16, 1, 256},   {999, 333, 24, 256, 85},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "x" + std::to_string(c.bits));
+    const std::string path = dir_.Write("own.bmp", BmpFileOf(Gradient(c.width, c.height, c.bits)));
+    auto set = ImportBmpIconSet(path.c_str());
+    ASSERT_TRUE(set);
+    ASSERT_EQ(set->imageCount, 1u);
+    const IconSetImage& image = set->images[0];
+    EXPECT_EQ(image.width, c.fitWidth);
+    EXPECT_EQ(image.height, c.fitHeight);
+    EXPECT_EQ(image.bitCount, c.bits);
+    EXPECT_STREQ(set->iconFilePath, path.c_str());
+    // The same bytes as a conversion to that size and depth.
+    IconSetImage expected = TargetImage(c.fitWidth, c.fitHeight, c.bits);
+    ASSERT_TRUE(ImportBmpIcon(path.c_str(), &expected, true));
+    EXPECT_EQ(BytesOf(image), BytesOf(expected));
+  }
+  // Refused files and depths the conversion does not take give no record.
+  DibPicture twoBit = Gradient(4, 4, 8);
+  twoBit.bitCount = 2;
+  EXPECT_FALSE(ImportBmpIconSet(dir_.Write("two.bmp", BmpFileOf(twoBit)).c_str()));
+  EXPECT_FALSE(ImportBmpIconSet(dir_.Path("missing.bmp").c_str()));
+  EXPECT_EQ(messages_.Only(), msg::kBmpOpenFailed);
+}
+
 TEST_F(BitmapIconTest, ExportWritesTheColourPictureOnly) {
   IconSetImage image = TargetImage(32, 32, 4);
   image.AssignData(test::DibImage(32, 32, 4));

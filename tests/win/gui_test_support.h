@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,21 @@ inline void PumpMessages() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+}
+
+// The icons the preview showed and replaced must all be gone; only the one
+// it shows now may live. Works on handle values, so it needs no counters.
+inline int LiveReplacedIcons(const std::set<HICON>& seen, HICON current) {
+  int live = 0;
+  for (HICON icon : seen) {
+    ICONINFO info{};
+    if (icon && icon != current && GetIconInfo(icon, &info)) {
+      ++live;
+      DeleteObject(info.hbmColor);
+      DeleteObject(info.hbmMask);
+    }
+  }
+  return live;
 }
 
 // Windows need a display; without one (no X server for Wine) the GUI tests skip.

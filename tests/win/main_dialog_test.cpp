@@ -150,27 +150,12 @@ TEST_F(MainDialogTest, MinimisedPaintDrawsTheApplicationIconCentred) {
   ShowWindow(dialog, SW_RESTORE);
 }
 
-// The icons the preview showed and replaced must all be gone; only the one
-// it shows now may live. Works on handle values, so it needs no counters.
-int LiveReplacedIcons(const std::set<HICON>& seen, HICON current) {
-  int live = 0;
-  for (HICON icon : seen) {
-    ICONINFO info{};
-    if (icon != current && GetIconInfo(icon, &info)) {
-      ++live;
-      DeleteObject(info.hbmColor);
-      DeleteObject(info.hbmMask);
-    }
-  }
-  return live;
-}
-
 TEST_F(MainDialogTest, ReplacedIconCheckCatchesADeliberateLeak) {
   HICON appIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   HICON first = CopyIcon(appIcon), second = CopyIcon(appIcon);
-  EXPECT_EQ(LiveReplacedIcons({first, second}, second), 1);
+  EXPECT_EQ(test::LiveReplacedIcons({first, second}, second), 1);
   DestroyIcon(first);
-  EXPECT_EQ(LiveReplacedIcons({first, second}, second), 0);
+  EXPECT_EQ(test::LiveReplacedIcons({first, second}, second), 0);
   DestroyIcon(second);
 }
 
@@ -216,7 +201,7 @@ TEST_F(MainDialogTest, RepaintingAModulesGroupFiveHundredTimesLeaksNothing) {
     seen.insert(dialog.PreviewIcon());
     ASSERT_EQ(HICON(SendMessageA(Item(IDC_PREVIEW), STM_GETICON, 0, 0)), dialog.PreviewIcon()) << i;
   }
-  EXPECT_EQ(LiveReplacedIcons(seen, dialog.PreviewIcon()), 0);
+  EXPECT_EQ(test::LiveReplacedIcons(seen, dialog.PreviewIcon()), 0);
 #ifdef PK_COUNT_HANDLES
   for (size_t k = 0; k < std::size(kinds); ++k) EXPECT_EQ(win32::LiveHandles(kinds[k]), before[k]) << int(kinds[k]);
 #endif

@@ -13,6 +13,10 @@
 
 namespace {
 
+// Posted at start-up: the file named on the command line opens once the
+// window is up, so that its messages have an owner to show over.
+constexpr UINT kOpenCommandLineMessage = WM_APP + 1;
+
 HICON NativeHandle(const pk::platform::IconHandle& icon) {
   // On Windows a platform icon is the HICON itself.
   return reinterpret_cast<HICON>(icon.get());
@@ -25,7 +29,7 @@ pk::platform::ResourceName GroupNameFromItemValue(LRESULT value) {
   return pk::platform::ResourceName::FromText(reinterpret_cast<const char*>(value));
 }
 
-bool IsModuleExtension(const std::string& ext) { return ext == "exe" || ext == "dll" || ext == "icl"; }
+bool IsModuleExtension(const std::string& ext) { return ext != "ico" && ext != "bmp"; }
 
 MainDialog::MainDialog(CWnd* parent)
     : CDialog(IDD_MAIN, parent),
@@ -86,13 +90,11 @@ BOOL MainDialog::OnInitDialog() {
     pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kStartupOutOfMemory,
                               pk::ui_msg::kErrorCaption);
     EndDialog(IDABORT);
+    return TRUE;
   }
+  ::DragAcceptFiles(m_hWnd, TRUE);
+  PostMessage(kOpenCommandLineMessage);
   return TRUE;
-}
-
-void MainDialog::OnOK() {
-  // Browse is the dialog's default command: Enter opens a file rather than
-  // ending the dialog. The open command is handled here.
 }
 
 void MainDialog::OnCancel() {
@@ -121,6 +123,14 @@ BOOL MainDialog::OnCommand(UINT id, UINT code, HWND control) {
   if (code == BN_CLICKED && id == IDC_SETTINGS) {
     SettingsDialog settings;
     settings.DoModal();
+    return TRUE;
+  }
+  if (code == BN_CLICKED && id == IDC_SAVE_AS) {
+    OnSaveAs();
+    return TRUE;
+  }
+  if (code == BN_CLICKED && id == IDC_COPY) {
+    OnCopy();
     return TRUE;
   }
   return CDialog::OnCommand(id, code, control);
@@ -163,6 +173,14 @@ LRESULT MainDialog::WindowProc(UINT message, WPARAM w, LPARAM l) {
   if (message == WM_PRINTCLIENT && IsIconic()) {
     CDC dc = CDC::Borrow(reinterpret_cast<HDC>(w));
     PaintMinimised(&dc);
+    return 0;
+  }
+  if (message == WM_DROPFILES) {
+    OnDropFiles(reinterpret_cast<HDROP>(w));
+    return 0;
+  }
+  if (message == kOpenCommandLineMessage) {
+    OpenCommandLineFile();
     return 0;
   }
   return CDialog::WindowProc(message, w, l);

@@ -4,6 +4,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include <windows.h>
+// WIN32_LEAN_AND_MEAN leaves the shell's drop handles out of <windows.h>.
+#include <shellapi.h>
 
 #include "codec/icon_set.h"
 #include "framework/controls.h"
@@ -22,6 +27,10 @@ class MainDialog : public CDialog {
   // The icon the preview picture shows now; null when it shows none of ours.
   HICON PreviewIcon() const;
 
+  // Opens a file as if it had been chosen in the open dialog: from a drop, the
+  // command line, or the dialog itself.
+  void OpenPath(const std::string& path);
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   void OnOK() override;
@@ -36,6 +45,28 @@ class MainDialog : public CDialog {
   // The empty record the dialog starts with: room for one image, none filled.
   virtual std::unique_ptr<pk::IconSet> MakeStartupRecord();
   void OnAbout();
+  void OnSaveAs();
+  void OnCopy();
+
+  // The branches of the open command, by the kind of file.
+  void OpenIconFile();
+  void OpenBitmapFile();
+  // False when the enumeration failed after its message: the command stops there.
+  bool OpenModule();
+  // Selects the first entry and sets the buttons; says so when nothing was listed.
+  void FinishOpen();
+  // Adds one group of the source module at its sorted place.
+  void AddGroupEntry(const pk::platform::ResourceName& name);
+  // Empties the list and releases the name copies its entries pointed at.
+  void ResetIconList();
+  // With a module as the source, loads the selected group anew as the current record.
+  void LoadSelectedGroup();
+  // The first image of the current record, when there is a record, the list
+  // has entries and the record holds an image; null otherwise.
+  const pk::IconSetImage* AvailableFirstImage() const;
+  void OnDropFiles(HDROP drop);
+  // Opens the file that the program was started with, if any.
+  void OpenCommandLineFile();
 
   // Draws the application icon centred in the client area of the minimised window.
   void PaintMinimised(CDC* dc);
@@ -60,10 +91,13 @@ class MainDialog : public CDialog {
   CListBox iconList;
   HICON appIcon;  // shared icon from LoadIcon: never destroyed
   pk::platform::IconHandle previewIcon;
+  // Copies of the text group names the list's item values point at.
+  std::vector<std::unique_ptr<char[]>> entryNames;
 };
 
 // The group name an icon-list entry carries as its item value: an integer
 // identifier below 65536, or the address of a copy of a text name.
 pk::platform::ResourceName GroupNameFromItemValue(LRESULT value);
-// True for the extensions the program treats as modules.
+// True for the extensions the program treats as modules: every one but "ico"
+// and "bmp", so that .ocx, .cpl, .scr and names without a dot open as modules.
 bool IsModuleExtension(const std::string& lowerExtension);

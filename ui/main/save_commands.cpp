@@ -1,0 +1,67 @@
+// Save as and Copy: the selected icon written to an .ico file (all its
+// images) or a .bmp file (its first image's colour picture), or that picture
+// placed on the clipboard.
+#include "codec/bitmap_icon.h"
+#include "codec/ico_file.h"
+#include "codec/icon_group.h"
+#include "framework/file_dialog.h"
+#include "framework/win_app.h"
+#include "platform/message_box.h"
+#include "ui/main/main_dialog.h"
+#include "ui/main/source_path.h"
+#include "ui_messages.h"
+
+void MainDialog::LoadSelectedGroup() {
+  if (!IsModuleExtension(sourceExtension)) return;
+  const LRESULT value = iconList.GetItemData(iconList.GetCurSel());
+  if (value == LB_ERR) return;
+  // Loaded anew from the file at every run, so what is written is always
+  // the group selected now; a failure leaves no record.
+  const pk::platform::ResourceName name = GroupNameFromItemValue(value);
+  currentRecord = pk::LoadIconGroup(sourcePath.c_str(), &name);
+}
+
+const pk::IconSetImage* MainDialog::AvailableFirstImage() const {
+  const pk::IconSet* record = currentRecord.get();
+  if (!record || iconList.GetCount() <= 0) return nullptr;
+  // A group or icon file may hold no image at all; nothing is read beyond
+  // the images a record has.
+  if (record->imageCount == 0 || record->images.empty() || !record->images[0].data) return nullptr;
+  return &record->images[0];
+}
+
+void MainDialog::OnSaveAs() {
+  CFileDialog dialog(FALSE, "*.ICO", nullptr, 0, pk::ui_msg::kSaveFilter);
+  if (dialog.DoModal() != IDOK) return;
+  savePath = dialog.GetPathName();
+  // Only the name's extension decides the format, not the filter chosen.
+  saveExtension = LowerFileExtension(savePath);
+  LoadSelectedGroup();
+
+  if (saveExtension != "bmp" && saveExtension != "ico") return;
+  const pk::IconSetImage* first = AvailableFirstImage();
+  if (!first) {
+    pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kNothingToSave,
+                              pk::ui_msg::kErrorCaption);
+    return;
+  }
+  // The writers report their own failures.
+  CWaitCursor busy;
+  if (saveExtension == "bmp") {
+    pk::ExportImageBmp(savePath.c_str(), *first);
+  } else {
+    pk::SaveIconFile(*currentRecord, savePath.c_str());
+  }
+}
+
+void MainDialog::OnCopy() {
+  LoadSelectedGroup();
+  const pk::IconSetImage* first = AvailableFirstImage();
+  if (!first) {
+    pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kNothingToCopy,
+                              pk::ui_msg::kErrorCaption);
+    return;
+  }
+  // A clipboard that another program holds is not reported.
+  pk::CopyImageToClipboard(*first);
+}

@@ -1,0 +1,18 @@
+// The file names the commands work with, read the way the system reads them
+// in the ANSI code page, where a double-byte character's trail byte can look
+// like a backslash, a dot or a capital letter.
+#pragma once
+
+#include <string>
+
+// The extension of the path's file name without the dot, with its ASCII
+// capitals lowered; empty when the name has no dot.
+std::string LowerFileExtension(const std::string& path);
+
+// The file that a command line names ("Open with" passes it in quotes): the
+// first quoted argument, or else the whole line without surrounding blanks.
+std::string CommandLineFile(const char* commandLine);
+
+// The path made full against the current folder, so that a module is opened
+// from there and never looked up along the DLL search path.
+std::string FullPathName(const std::string& path);
