@@ -149,10 +149,40 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path) {
   return std::move(*set);
 }
 
+namespace {
+
+// The directory, then every image back to back behind it.
+bool WriteDirectoryAndImages(platform::File& file, const IconSet& set, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t entry[kIconFileEntrySize];
+    FillIconFileEntry(set.images[i], uint32_t(ImageFileOffset(set, i)), entry);
+    if (!WriteExactly(file, entry, kIconFileEntrySize)) return false;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    const IconSetImage& image = set.images[i];
+    Bytes bytes = image.bytes();
+    if (image.format == ImageFormat::Dib && bytes.size() >= kBitmapInfoHeaderSize) {
+      // Written headers carry biSizeImage 0; the record keeps its own value.
+      uint8_t header[kBitmapInfoHeaderSize];
+      std::memcpy(header, bytes.data(), sizeof header);
+      StoreU32(header + kBiSizeImageOffset, 0);
+      if (!WriteExactly(file, header, sizeof header)) return false;
+      bytes = bytes.subspan(sizeof header);
+    }
+    if (!bytes.empty() && !WriteExactly(file, bytes.data(), uint32_t(bytes.size()))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool SaveIconFile(const IconSet& set, const char* path) {
   const uint32_t count = std::min<uint32_t>(set.imageCount, uint32_t(set.images.size()));
   // Offsets are 32-bit in the format: a record that does not fit cannot be written.
-  if (ImageFileOffset(set, count) > 0xFFFFFFFFu) return false;
+  if (ImageFileOffset(set, count) > 0xFFFFFFFFu) {
+    Report(msg::kIcoWriteFailed, path);
+    return false;
+  }
 
   auto file = platform::CreateReplacementFile(path);
   if (!file) {
@@ -163,25 +193,20 @@ bool SaveIconFile(const IconSet& set, const char* path) {
     Report(msg::kIcoHeaderWriteFailed, path);
     return false;
   }
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t entry[kIconFileEntrySize];
-    FillIconFileEntry(set.images[i], uint32_t(ImageFileOffset(set, i)), entry);
-    if (!WriteExactly(*file, entry, kIconFileEntrySize)) return false;
+  // Every failure after the header is said too: the old file survives it, but
+  // the user must not believe the icon was saved.
+  if (!WriteDirectoryAndImages(*file, set, count)) {
+    Report(msg::kIcoWriteFailed, path);
+    return false;
   }
-  for (uint32_t i = 0; i < count; ++i) {
-    const IconSetImage& image = set.images[i];
-    Bytes bytes = image.bytes();
-    if (image.format == ImageFormat::Dib && bytes.size() >= kBitmapInfoHeaderSize) {
-      // Written headers carry biSizeImage 0; the record keeps its own value.
-      uint8_t header[kBitmapInfoHeaderSize];
-      std::memcpy(header, bytes.data(), sizeof header);
-      StoreU32(header + kBiSizeImageOffset, 0);
-      if (!WriteExactly(*file, header, sizeof header)) return false;
-      bytes = bytes.subspan(sizeof header);
-    }
-    if (!bytes.empty() && !WriteExactly(*file, bytes.data(), uint32_t(bytes.size()))) return false;
+  if (auto committed = file->Commit(); !committed) {
+    // A target that is read-only or held open cannot be made anew.
+    Report(committed.reason() == platform::CommitFault::TargetRefused ? msg::kIcoCreateFailed
+                                                                       : msg::kIcoWriteFailed,
+           path);
+    return false;
   }
-  return file->Commit();
+  return true;
 }
 
 }  // namespace pk

@@ -1,0 +1,257 @@
+// Every writer and reader driven down each of its error paths: the file layer
+// fails each of its calls in turn (platform/file_faults.h), natively through
+// the POSIX backend and, in the same binary under Wine, through the Win32 one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#include "codec/bitmap_icon.h"
+#include "codec/bmp_file.h"
+#include "codec/ico_file.h"
+#include "codec_messages.h"
+#include "platform/file_faults.h"
+#include "tests/support/bmp_builder.h"
+#include "tests/support/ico_builder.h"
+#include "tests/support/message_capture.h"
+#include "tests/support/temp_dir.h"
+
+namespace pk {
+namespace {
+
+using platform::FileCall;
+using platform::FileFaultKind;
+using test::ByteVector;
+
+const char* CallName(FileCall call) {
+  static const char* const kNames[] = {"open", "create", "read", "write", "seek", "flush", "close", "replace"};
+  return kNames[int(call)];
+}
+const char* KindName(FileFaultKind kind) {
+  return kind == FileFaultKind::Fail ? "fails" : kind == FileFaultKind::Short ? "comes up short" : "is refused";
+}
+
+// Counts of each call that `run` makes with nothing armed.
+std::array<uint32_t, platform::kFileCallKinds> CountCalls(const std::function<void()>& run) {
+  platform::ResetFileFaults();
+  run();
+  std::array<uint32_t, platform::kFileCallKinds> counts{};
+  for (int c = 0; c < platform::kFileCallKinds; ++c) counts[c] = platform::CountedFileCalls(FileCall(c));
+  return counts;
+}
+
+// Arms one fault for a scope; nothing stays armed after a failed assertion.
+class ArmedFault {
+ public:
+  ArmedFault(FileCall call, uint32_t nth, FileFaultKind kind) { platform::InjectFileFault(call, nth, kind); }
+  ~ArmedFault() { platform::ResetFileFaults(); }
+};
+
+struct Writer {
+  const char* what;
+  const char* target;  // file name in the test's folder
+  std::function<bool(const char* path)> save;
+  platform::Owner owner;
+  const char* createMessage;  // also when the target is read-only or held open
+  const char* headerMessage;
+  uint32_t headerWrites;  // the first writes are the file header's
+  const char* writeMessage;
+};
+
+// The message a writer shows when the nth call of `call` goes wrong as `kind`.
+const char* ExpectedMessage(const Writer& w, FileCall call, uint32_t nth, FileFaultKind kind) {
+  if (call == FileCall::Create || kind == FileFaultKind::Refused) return w.createMessage;
+  if (call == FileCall::Write && nth <= w.headerWrites) return w.headerMessage;
+  return w.writeMessage;
+}
+
+TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
+  // An icon of DIB and PNG images, so the saver writes headers, tables, rows and a PNG stream.
+  auto set = NewIconSet(3);
+  const ByteVector images[] = {test::DibImage(16, 16, 4), test::DibImage(32, 32, 32), test::PngImage(48, 48)};
+  for (uint32_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(set->images[i].AssignData(Bytes(images[i].data(), images[i].size())));
+    ASSERT_TRUE(BindIconImage(&set->images[i]));
+  }
+  set->imageCount = 3;
+  const Writer writers[] = {
+      {".ico", "out.ico", [&](const char* p) { return SaveIconFile(*set, p); }, platform::Owner::MainWindow,
+       msg::kIcoCreateFailed, msg::kIcoHeaderWriteFailed, 3, msg::kIcoWriteFailed},
+      {".bmp of a DIB image", "out.bmp", [&](const char* p) { return ExportImageBmp(p, set->images[1]); },
+       platform::Owner::None, msg::kBmpCreateFailed, msg::kBmpFileHeaderWriteFailed, 1, msg::kBmpWriteFailed},
+      {".bmp of a PNG image", "png.bmp", [&](const char* p) { return ExportImageBmp(p, set->images[2]); },
+       platform::Owner::None, msg::kBmpCreateFailed, msg::kBmpFileHeaderWriteFailed, 1, msg::kBmpWriteFailed},
+  };
+  const std::pair<FileCall, FileFaultKind> faults[] = {
+      {FileCall::Create, FileFaultKind::Fail},  {FileCall::Write, FileFaultKind::Fail},
+      {FileCall::Write, FileFaultKind::Short},  {FileCall::Flush, FileFaultKind::Fail},
+      {FileCall::Close, FileFaultKind::Fail},   {FileCall::Replace, FileFaultKind::Fail},
+      {FileCall::Replace, FileFaultKind::Refused},
+  };
+  const ByteVector previous = {'o', 'l', 'd'};
+  uint32_t injected = 0;
+  for (const Writer& w : writers) {
+    for (bool existing : {false, true}) {
+      SCOPED_TRACE(testing::Message() << w.what << (existing ? ", replacing a file" : ", a new file"));
+      test::TempDir dir;
+      const std::string path = dir.Path(w.target);
+      auto reset = [&] {
+        std::filesystem::remove(path);
+        if (existing) dir.Write(w.target, previous);
+      };
+      reset();
+      test::MessageCapture messages;
+      const auto counts = CountCalls([&] { ASSERT_TRUE(w.save(path.c_str())); });
+      const ByteVector written = test::TempDir::Read(path);
+      ASSERT_GT(written.size(), previous.size());
+      for (FileCall c : {FileCall::Create, FileCall::Flush, FileCall::Close, FileCall::Replace})
+        ASSERT_EQ(counts[int(c)], 1u) << CallName(c);
+      ASSERT_GT(counts[int(FileCall::Write)], w.headerWrites);
+
+      for (auto [call, kind] : faults) {
+        for (uint32_t nth = 1; nth <= counts[int(call)]; ++nth) {
+          SCOPED_TRACE(testing::Message() << CallName(call) << " " << nth << " " << KindName(kind));
+          reset();
+          messages.messages.clear();
+          {
+            ArmedFault fault(call, nth, kind);
+            EXPECT_FALSE(w.save(path.c_str()));
+          }
+          ++injected;
+          ASSERT_EQ(messages.messages.size(), 1u);
+          EXPECT_EQ(messages.messages[0].text, ExpectedMessage(w, call, nth, kind));
+          EXPECT_EQ(messages.messages[0].caption, path);
+          EXPECT_EQ(messages.messages[0].owner, w.owner);
+          // The old file whole, or still none; and no temporary file left behind.
+          if (existing) {
+            EXPECT_EQ(test::TempDir::Read(path), previous);
+            EXPECT_EQ(dir.Files(), std::vector<std::string>{w.target});
+          } else {
+            EXPECT_TRUE(dir.Files().empty());
+          }
+        }
+      }
+      // Nothing stays broken: the next save writes the same bytes as the first.
+      reset();
+      messages.messages.clear();
+      ASSERT_TRUE(w.save(path.c_str()));
+      EXPECT_TRUE(messages.messages.empty());
+      EXPECT_EQ(test::TempDir::Read(path), written);
+    }
+  }
+  std::printf("[ faults   ] %u write-side faults injected\n", injected);
+}
+
+// One stage of a reader: the calls it makes there and what its failure says.
+template <typename Fault>
+struct Stage {
+  FileCall call;
+  uint32_t calls;
+  const char* message;
+  Fault reason;
+};
+
+// Fails and shortens every read and fails every seek of one reader, in turn.
+// `load` opens and reads as the program does (showing the message); `read`
+// reads an already opened file and says why it refused it.
+template <typename Fault>
+void FailEachCall(uint32_t* injected, const std::string& path, const std::vector<Stage<Fault>>& stages, const char* openMessage,
+                      platform::Owner owner, const std::function<bool(const char*)>& load,
+                      const std::function<std::optional<Fault>(platform::File&)>& read) {
+  test::MessageCapture messages;
+  const auto counts = CountCalls([&] { EXPECT_TRUE(load(path.c_str())); });
+  EXPECT_TRUE(messages.messages.empty());
+  // The stages account for every call the reader makes, in order.
+  for (FileCall c : {FileCall::Read, FileCall::Seek}) {
+    uint32_t staged = 0;
+    for (auto& s : stages) staged += s.call == c ? s.calls : 0;
+    EXPECT_EQ(counts[int(c)], staged) << CallName(c);
+  }
+  EXPECT_EQ(counts[int(FileCall::Open)], 1u);
+
+  struct Injection { FileCall call; uint32_t nth; FileFaultKind kind; const char* message; std::optional<Fault> reason; };
+  std::vector<Injection> injections = {{FileCall::Open, 1, FileFaultKind::Fail, openMessage, std::nullopt}};
+  uint32_t nth[platform::kFileCallKinds] = {};
+  for (auto& s : stages) {
+    for (uint32_t i = 0; i < s.calls; ++i) {
+      const uint32_t n = ++nth[int(s.call)];
+      injections.push_back({s.call, n, FileFaultKind::Fail, s.message, s.reason});
+      if (s.call == FileCall::Read) injections.push_back({s.call, n, FileFaultKind::Short, s.message, s.reason});
+    }
+  }
+  for (const Injection& in : injections) {
+    SCOPED_TRACE(testing::Message() << CallName(in.call) << " " << in.nth << " " << KindName(in.kind));
+    messages.messages.clear();
+    {
+      ArmedFault fault(in.call, in.nth, in.kind);
+      EXPECT_FALSE(load(path.c_str()));
+    }
+    ++*injected;
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, in.message);
+    EXPECT_EQ(messages.messages[0].caption, path);
+    EXPECT_EQ(messages.messages[0].owner, owner);
+    if (!in.reason) continue;
+    // The same fault once the file is open names the check that refused it.
+    auto file = platform::OpenFileForRead(path.c_str());
+    ASSERT_TRUE(file);
+    ArmedFault fault(in.call, in.nth, in.kind);
+    EXPECT_EQ(read(*file), in.reason);
+    ++*injected;
+  }
+  // The reader works again once nothing is armed.
+  EXPECT_TRUE(load(path.c_str()));
+}
+
+TEST(FileFaults, ReadersRefuseEachFailedOrShortReadCleanly) {
+  test::TempDir dir;
+  uint32_t injected = 0;
+  {
+    SCOPED_TRACE(".ico reader");
+    const std::string path = dir.Write("in.ico", test::IcoBuilder()
+                                                     .Add(test::DibImage(16, 16, 8))
+                                                     .Add(test::DibImage(32, 32, 24))
+                                                     .Add(test::PngImage(20, 20))
+                                                     .Build());
+    FailEachCall<IcoFault>(
+        &injected, path,
+        {{FileCall::Read, 3, msg::kIcoHeaderFailed, IcoFault::BadHeader},  // word by word
+         {FileCall::Read, 1, msg::kIcoDirectoryReadFailed, IcoFault::DirectoryShort},
+         // Each image: a move to its offset, then one read.
+         {FileCall::Seek, 1, msg::kIcoSeekFailed, IcoFault::SeekFailed},
+         {FileCall::Read, 1, msg::kIcoImageReadFailed, IcoFault::ImageShort},
+         {FileCall::Seek, 1, msg::kIcoSeekFailed, IcoFault::SeekFailed},
+         {FileCall::Read, 1, msg::kIcoImageReadFailed, IcoFault::ImageShort},
+         {FileCall::Seek, 1, msg::kIcoSeekFailed, IcoFault::SeekFailed},
+         {FileCall::Read, 1, msg::kIcoImageReadFailed, IcoFault::ImageShort}},
+        msg::kIcoOpenFailed, platform::Owner::MainWindow,
+        [](const char* p) { return LoadIconFile(p) != nullptr; },
+        [&](platform::File& f) -> std::optional<IcoFault> {
+          auto set = ReadIconFile(f, path.c_str());
+          return set ? std::nullopt : std::optional(set.reason());
+        });
+  }
+  {
+    SCOPED_TRACE(".bmp reader");
+    // An 8-bit picture with a gap behind its colour table: the rows are found by a move.
+    const std::string path = dir.Write("in.bmp", test::BmpFileOf(test::Gradient(7, 5, 8), {.gap = 9}));
+    FailEachCall<BmpFault>(
+        &injected, path,
+        {{FileCall::Read, 1, msg::kBmpFileHeaderFailed, BmpFault::FileHeaderShort},
+         {FileCall::Read, 1, msg::kBmpInfoHeaderFailed, BmpFault::InfoHeaderShort},
+         {FileCall::Read, 1, msg::kBmpColorTableFailed, BmpFault::ColorTableShort},
+         {FileCall::Seek, 1, msg::kBmpSeekFailed, BmpFault::SeekFailed},
+         {FileCall::Read, 1, msg::kBmpPixelsFailed, BmpFault::RowsShort}},
+        msg::kBmpOpenFailed, platform::Owner::None,
+        [](const char* p) { return bool(LoadBmpFile(p)); },
+        [](platform::File& f) -> std::optional<BmpFault> {
+          auto dib = ReadBmpFile(f);
+          return dib ? std::nullopt : std::optional(dib.reason());
+        });
+  }
+  std::printf("[ faults   ] %u read-side faults injected\n", injected);
+}
+
+}  // namespace
+}  // namespace pk
