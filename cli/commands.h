@@ -6,7 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "codec/file_kind.h"
+
+namespace pk {
+struct IconSet;
+}
+
 namespace pk::cli {
+
+struct Source;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // a failure was reported on standard error
@@ -14,35 +22,42 @@ inline constexpr int kExitUsage = 2;
 
 using Args = std::vector<std::string>;
 
+// list FILE|DIR... [-r] [--json]
 int RunList(const Args& args);
+// extract FILE -o OUT.ico|OUT.bmp [--group NAME], or
+// extract FILE|DIR... -d OUTDIR [--format ico|bmp|png] [-r] [--jobs N] [--quiet]
 int RunExtract(const Args& args);
 // convert IN.bmp -o OUT.ico [--size WxH] [--bits N] [--no-stretch]
 int RunConvert(const Args& args);
 
-// Modules (.exe, .dll, .icl): one line (or JSON object) per group in the
-// order of the program's icon list; extract saves one group (`group`: a
-// decimal id or a text name; null: the first group of that list).
-int ListModule(const std::string& path, bool json);
-int ExtractModule(const std::string& path, const std::string* group, const std::string& output);
+// Bulk extraction into a folder.
+enum class OutputFormat { Ico, Bmp, Png };
+struct BulkOptions {
+  std::vector<std::string> inputs;
+  std::string outDir;
+  OutputFormat format = OutputFormat::Ico;
+  bool recursive = false;
+  unsigned jobs = 0;  // 0: one per core
+  bool quiet = false;
+};
+int ExtractBulk(const BulkOptions& options);
 
-// What a path is, by its extension, as the program decides it.
-enum class SourceKind { IconFile, Bitmap, Module, Unknown };
-std::string LowerExtension(const std::string& path);
-SourceKind KindOfPath(const std::string& path);
+// A module's groups, one line (or JSON object) per group in the order of the
+// program's icon list, each loaded as Save as loads it; false when a group
+// cannot be loaded.
+bool PrintModule(const std::string& path, Source& source, bool json);
+// Saves one group of a module (`group`: a decimal id or a text name; null:
+// the first group of the list).
+int ExtractModule(const std::string& path, Source& source, const std::string* group, const std::string& output);
+
+// The kind an output name's extension asks for.
+inline FileKind KindOfOutput(const std::string& path) { return KindOfExtension(LowerExtension(path)); }
 
 // Prints a usage error for a command on standard error; returns kExitUsage.
 int UsageError(const std::string& message);
 
 // Prints "text" JSON-escaped (with quotes) to `out`.
 void PrintJsonString(std::FILE* out, const std::string& text);
-
-}  // namespace pk::cli
-
-namespace pk {
-struct IconSet;
-}
-
-namespace pk::cli {
 
 // One line per image: "  #i  WxH  N bpp  DIB|PNG  N bytes".
 void PrintImageLines(std::FILE* out, const IconSet& set, const char* indent);

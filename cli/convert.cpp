@@ -49,9 +49,9 @@ bool ParseBits(const std::string& text, uint32_t* bits) {
 }  // namespace
 
 int WriteRecordAs(const IconSet& set, const std::string& output) {
-  switch (KindOfPath(output)) {
-    case SourceKind::IconFile: return SaveIconFile(set, output.c_str()) ? kExitOk : kExitFailed;
-    case SourceKind::Bitmap:
+  switch (KindOfOutput(output)) {
+    case FileKind::IconFile: return SaveIconFile(set, output.c_str()) ? kExitOk : kExitFailed;
+    case FileKind::Bitmap:
       // As Save as does with a .bmp name: the first image's colour picture.
       if (set.imageCount == 0) {
         std::fprintf(stderr, "pixelkite: the icon has no image to write as a bitmap\n");
@@ -87,7 +87,7 @@ int RunConvert(const Args& args) {
   }
   if (options.input.empty()) return UsageError("convert: no input file given");
   if (options.output.empty()) return UsageError("convert: no output file given (-o OUT.ico)");
-  if (KindOfPath(options.output) != SourceKind::IconFile)
+  if (KindOfOutput(options.output) != FileKind::IconFile)
     return UsageError("convert: the output must end in .ico");
 
   auto set = NewIconSet(1);

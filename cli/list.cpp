@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/sources.h"
 #include "codec/ico_file.h"
 
 namespace pk::cli {
@@ -24,43 +25,66 @@ void PrintImagesJson(std::FILE* out, const IconSet& set) {
 
 namespace {
 
-int ListIconFile(const std::string& path, bool json) {
-  auto set = LoadIconFile(path.c_str());
-  if (!set) return kExitFailed;
+void PrintIconFile(const std::string& path, const IconSet& set, bool json) {
   if (json) {
     std::fputs("{\"file\": ", stdout);
     PrintJsonString(stdout, path);
     std::fputs(", \"kind\": \"icon\", \"images\": ", stdout);
-    PrintImagesJson(stdout, *set);
-    std::fputs("}\n", stdout);
+    PrintImagesJson(stdout, set);
+    std::fputs("}", stdout);
   } else {
-    std::printf("%s: icon file, %u image%s\n", path.c_str(), set->imageCount, set->imageCount == 1 ? "" : "s");
-    PrintImageLines(stdout, *set, "  ");
+    std::printf("%s: icon file, %u image%s\n", path.c_str(), set.imageCount, set.imageCount == 1 ? "" : "s");
+    PrintImageLines(stdout, set, "  ");
   }
-  return kExitOk;
 }
 
 }  // namespace
 
 int RunList(const Args& args) {
-  std::string path;
-  bool json = false;
+  std::vector<std::string> paths;
+  bool json = false, recursive = false;
   for (const std::string& arg : args) {
     if (arg == "--json")
       json = true;
+    else if (arg == "-r" || arg == "--recursive")
+      recursive = true;
     else if (!arg.empty() && arg[0] == '-')
       return UsageError("list: unknown option '" + arg + "'");
-    else if (path.empty())
-      path = arg;
     else
-      return UsageError("list: more than one file given");
+      paths.push_back(arg);
   }
-  if (path.empty()) return UsageError("list: no file given");
-  switch (KindOfPath(path)) {
-    case SourceKind::IconFile: return ListIconFile(path, json);
-    case SourceKind::Module: return ListModule(path, json);
-    default: return UsageError("list: '" + path + "' is not an .ico, .exe, .dll or .icl file");
+  if (paths.empty()) return UsageError("list: no file given");
+
+  int failures = 0;
+  const std::vector<Input> inputs = GatherInputs(paths, recursive, &failures);
+  // One JSON document for every file: {"files": [ one object per file ]}.
+  if (json) std::fputs("{\"files\": [", stdout);
+  bool first = true;
+  for (const Input& input : inputs) {
+    Source source;
+    std::string reason;
+    const OpenResult result = OpenSource(input, &source, &reason);
+    if (result == OpenResult::Skipped) continue;
+    if (json) std::fputs(first ? "\n" : ",\n", stdout);
+    first = false;
+    if (result == OpenResult::Failed) {
+      ++failures;
+      if (json) {
+        std::fputs("{\"file\": ", stdout);
+        PrintJsonString(stdout, input.path);
+        std::fputs(", \"error\": ", stdout);
+        PrintJsonString(stdout, reason);
+        std::fputs("}", stdout);
+      }
+      continue;
+    }
+    if (source.kind == FileKind::IconFile)
+      PrintIconFile(input.path, *source.icon, json);
+    else if (!PrintModule(input.path, source, json))
+      ++failures;
   }
+  if (json) std::fputs("\n]}\n", stdout);
+  return failures ? kExitFailed : kExitOk;
 }
 
 }  // namespace pk::cli

@@ -1,10 +1,11 @@
 // list and extract for modules (.exe, .dll, .icl): the groups in the order of
 // the program's icon list, each loaded the way the program's Save as loads it.
 #include <cstdlib>
-#include <filesystem>
 
 #include "base/ansi_text.h"
 #include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/sources.h"
 #include "codec/ico_file.h"
 #include "codec/group_list.h"
 #include "codec/icon_group.h"
@@ -14,33 +15,6 @@
 
 namespace pk::cli {
 namespace {
-
-// The module's full path. Windows' loader looks a bare file name up along the
-// DLL search path (the system folder first), so "shell32.dll" would read the
-// system's copy rather than the file in the current folder.
-std::string FullPath(const std::string& path) {
-  std::error_code ec;
-  auto full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
-}
-
-// Opens the module and lists its groups, reporting failures as the program
-// does: its open message when the file is no module, and "no groups" when
-// the enumeration fails or finds nothing.
-std::unique_ptr<platform::Module> OpenAndList(const std::string& path, std::vector<IconGroupEntry>* entries) {
-  auto module = platform::OpenModuleAsData(path.c_str());
-  if (!module) {
-    platform::ShowMessage(platform::Owner::MainWindow, msg::kModuleOpenFailed, path);
-    return nullptr;
-  }
-  auto listed = ListIconGroups(*module);
-  if (!listed || listed->empty()) {
-    std::fprintf(stderr, "%s: no icon groups\n", path.c_str());
-    return nullptr;
-  }
-  *entries = std::move(*listed);
-  return module;
-}
 
 void PrintName(std::FILE* out, const platform::ResourceName& name) {
   if (name.IsId())
@@ -78,12 +52,9 @@ const IconGroupEntry* FindGroup(const std::vector<IconGroupEntry>& entries, cons
 
 }  // namespace
 
-int ListModule(const std::string& given, bool json) {
-  const std::string path = FullPath(given);
-  std::vector<IconGroupEntry> entries;
-  auto module = OpenAndList(path, &entries);
-  if (!module) return kExitFailed;
-  int status = kExitOk;
+bool PrintModule(const std::string& given, Source& source, bool json) {
+  const std::vector<IconGroupEntry>& entries = source.groups;
+  bool ok = true;
   if (json) {
     std::fputs("{\"file\": ", stdout);
     PrintJsonString(stdout, given);
@@ -93,8 +64,8 @@ int ListModule(const std::string& given, bool json) {
   }
   bool first = true;
   for (const IconGroupEntry& e : entries) {
-    auto set = LoadIconGroupFromModule(*module, path.c_str(), e.name);
-    if (!set) status = kExitFailed;  // reported by the loader, or a group without its images
+    auto set = LoadIconGroupFromModule(*source.module, source.openedAs.c_str(), e.name);
+    if (!set) ok = false;  // reported by the loader, or a group without its images
     if (json) {
       std::fputs(first ? "\n  {\"entry\": " : ",\n  {\"entry\": ", stdout);
       PrintJsonString(stdout, platform::ConsoleText(e.text));
@@ -113,25 +84,25 @@ int ListModule(const std::string& given, bool json) {
     }
     first = false;
   }
-  if (json) std::fputs("\n]}\n", stdout);
-  return status;
+  if (json) std::fputs("\n]}", stdout);
+  return ok;
 }
 
-int ExtractModule(const std::string& given, const std::string* group, const std::string& output) {
-  const std::string path = FullPath(given);
-  std::vector<IconGroupEntry> entries;
-  if (!OpenAndList(path, &entries)) return kExitFailed;
-  const IconGroupEntry* entry = &entries.front();  // the entry the program selects first
+int ExtractModule(const std::string& given, Source& source, const std::string* group, const std::string& output) {
+  const std::string& path = source.openedAs;
+  const IconGroupEntry* entry = &source.groups.front();  // the entry the program selects first
   if (group) {
-    entry = FindGroup(entries, *group);
+    entry = FindGroup(source.groups, *group);
     if (!entry) {
-      std::fprintf(stderr, "%s: no icon group '%s'\n", path.c_str(), group->c_str());
+      PrintError(path + ": no icon group '" + *group + "'");
       return kExitFailed;
     }
   }
+  // As Save as does: the group loaded anew from the module by its path.
+  source.module.reset();
   auto set = LoadIconGroup(path.c_str(), &entry->name);
   if (!set) {
-    std::fprintf(stderr, "%s: %s cannot be loaded\n", path.c_str(), platform::ConsoleText(entry->text).c_str());
+    PrintError(path + ": " + platform::ConsoleText(entry->text) + " cannot be loaded");
     return kExitFailed;
   }
   return WriteRecordAs(*set, output);

@@ -1,5 +1,7 @@
 #include "codec/ico_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -149,37 +151,36 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path) {
   return std::move(*set);
 }
 
-namespace {
-
-// The directory, then every image back to back behind it.
-bool WriteDirectoryAndImages(platform::File& file, const IconSet& set, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t entry[kIconFileEntrySize];
-    FillIconFileEntry(set.images[i], uint32_t(ImageFileOffset(set, i)), entry);
-    if (!WriteExactly(file, entry, kIconFileEntrySize)) return false;
-  }
-  for (uint32_t i = 0; i < count; ++i) {
-    const IconSetImage& image = set.images[i];
-    Bytes bytes = image.bytes();
-    if (image.format == ImageFormat::Dib && bytes.size() >= kBitmapInfoHeaderSize) {
-      // Written headers carry biSizeImage 0; the record keeps its own value.
-      uint8_t header[kBitmapInfoHeaderSize];
-      std::memcpy(header, bytes.data(), sizeof header);
-      StoreU32(header + kBiSizeImageOffset, 0);
-      if (!WriteExactly(file, header, sizeof header)) return false;
-      bytes = bytes.subspan(sizeof header);
-    }
-    if (!bytes.empty() && !WriteExactly(file, bytes.data(), uint32_t(bytes.size()))) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool SaveIconFile(const IconSet& set, const char* path) {
+std::optional<std::vector<uint8_t>> EncodeIconFile(const IconSet& set) {
   const uint32_t count = std::min<uint32_t>(set.imageCount, uint32_t(set.images.size()));
   // Offsets are 32-bit in the format: a record that does not fit cannot be written.
-  if (ImageFileOffset(set, count) > 0xFFFFFFFFu) {
+  const uint64_t total = ImageFileOffset(set, count);
+  if (total > 0xFFFFFFFFu) return std::nullopt;
+  std::vector<uint8_t> out;
+  try {
+    out.resize(size_t(total));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  StoreU16(out.data(), 0);
+  StoreU16(out.data() + 2, 1);
+  StoreU16(out.data() + 4, uint16_t(count));
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t offset = ImageFileOffset(set, i);
+    FillIconFileEntry(set.images[i], uint32_t(offset), out.data() + kIconFileHeaderSize + i * kIconFileEntrySize);
+    const IconSetImage& image = set.images[i];
+    if (image.dataSize == 0) continue;
+    std::memcpy(out.data() + offset, image.data.get(), image.dataSize);
+    // Written headers carry biSizeImage 0; the record keeps its own value.
+    if (image.format == ImageFormat::Dib && image.dataSize >= kBitmapInfoHeaderSize)
+      StoreU32(out.data() + offset + kBiSizeImageOffset, 0);
+  }
+  return out;
+}
+
+bool SaveIconFile(const IconSet& set, const char* path) {
+  auto bytes = EncodeIconFile(set);
+  if (!bytes) {
     Report(msg::kIcoWriteFailed, path);
     return false;
   }
@@ -189,13 +190,14 @@ bool SaveIconFile(const IconSet& set, const char* path) {
     Report(msg::kIcoCreateFailed, path);
     return false;
   }
-  if (!WriteIconFileHeader(*file, count)) {
+  if (!WriteExactly(*file, bytes->data(), kIconFileHeaderSize)) {
     Report(msg::kIcoHeaderWriteFailed, path);
     return false;
   }
-  // Every failure after the header is said too: the old file survives it, but
-  // the user must not believe the icon was saved.
-  if (!WriteDirectoryAndImages(*file, set, count)) {
+  // Directory and images in one piece. Every failure from here on is said
+  // too: the old file survives it, but the user must not believe it saved.
+  const uint32_t rest = uint32_t(bytes->size() - kIconFileHeaderSize);
+  if (rest != 0 && !WriteExactly(*file, bytes->data() + kIconFileHeaderSize, rest)) {
     Report(msg::kIcoWriteFailed, path);
     return false;
   }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "base/icon_directory.h"
 #include "base/result.h"
@@ -48,6 +50,10 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path);
 // owner: the main window) and leaves any existing file of that name as it was.
 // The record is not changed.
 bool SaveIconFile(const IconSet& set, const char* path);
+
+// The bytes SaveIconFile writes for the record; none when the record does not
+// fit the format's 32-bit offsets or memory cannot be had.
+std::optional<std::vector<uint8_t>> EncodeIconFile(const IconSet& set);
 
 // Reads the 6-byte header at the file's position: the image count, or -1 when
 // it is short, its reserved word is not 0 or its type is not 1.

@@ -83,6 +83,43 @@ Seeds ModuleSeeds() {
   return seeds;
 }
 
+// Names for the output-name cleaner: an encoding-and-length byte, then text.
+Seeds SafeNameSeeds() {
+  Seeds seeds;
+  auto add = [&](uint8_t options, std::string text) {
+    seeds.push_back({options});
+    seeds.back().insert(seeds.back().end(), text.begin(), text.end());
+  };
+  add(0x20, "../../etc/passwd");
+  add(0x41, "CON.txt");
+  add(0x7F, "a/b\\c:d*e?f|g");
+  add(0x30, "\x81\x5C\xD6\xD0\x81\x7C");
+  add(0x31, "\xE4\xB8\xAD\xED\xA0\x80\xC0\xAF");
+  add(0x10, "end. . ");
+  add(0x40, std::string(300, 'x'));
+  return seeds;
+}
+
+// Update manifests as the signing tool writes them (the signatures are
+// random: the fuzz target reads, it does not verify), and addresses.
+Seeds ManifestSeeds() {
+  auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  const std::string signature = "signature " + std::string(64, 'a') + std::string(64, '7') + "\n";
+  const std::string body =
+      "pixelkite-update 1\nproduct Pixelkite\nversion 5.4.1.0\n"
+      "url https://www.pixelkite.example/up/pixelkite/setup-5.4.1.exe\nsize 1048576\nsha256 " +
+      std::string(64, 'e') + "\n";
+  Seeds seeds;
+  seeds.push_back(bytes(body + signature));
+  seeds.push_back(bytes(body + "notes \xD0\xDE\xB8\xB4\nnotes \nnotes Second paragraph.\n" + signature));
+  seeds.push_back(bytes(
+      "pixelkite-update 1\nproduct Pixelkite\nversion 2\nurl http://127.0.0.1:8080/files/setup.msi?x=1\n"
+      "size 9\nsha256 " + std::string(64, '0') + "\n" + signature));
+  seeds.push_back(bytes("http://[::1]:80/up/pixelkite/"));
+  seeds.push_back(bytes("//127.0.0.2:6000/mirror/manifest.txt"));
+  return seeds;
+}
+
 struct Target {
   const char* name;
   std::function<Seeds()> make;
@@ -95,6 +132,8 @@ const std::vector<Target>& Targets() {
       {"module", ModuleSeeds},
       {"bmp", BmpSeeds},
       {"bmp_import", BmpImportSeeds},
+      {"safe_name", SafeNameSeeds},
+      {"manifest", ManifestSeeds},
   };
   return targets;
 }

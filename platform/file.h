@@ -61,7 +61,13 @@ class ReplacementFile : public File {
   virtual Status<CommitFault> Commit() = 0;
 };
 
+// Whether Commit() waits until the bytes are on disk before the name points at
+// them. Saving a user's file does; bulk extraction, which writes thousands of
+// files that can be made again, does not (a crash may leave some of them empty).
+enum class Durability { Flushed, Unflushed };
+
 // Begins a replacement of `path`; none when the temporary file cannot be made.
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path);
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path,
+                                                       Durability durability = Durability::Flushed);
 
 }  // namespace pk::platform

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,12 @@ struct RgbaPicture {
   int height = 0;
   std::vector<uint32_t> pixels;
 };
+
+// The picture an icon image shows at its own size, decoded by our own code on
+// every platform (so exports agree byte for byte): a DIB image's colour rows
+// drawn through its mask, or a 32-bit image's own alpha; a PNG image decoded.
+// None when the bytes are neither.
+std::optional<RgbaPicture> DecodeIconImage(std::span<const uint8_t> bytes);
 
 // The picture an icon shows (GetIconInfo on Windows); empty when there is none.
 RgbaPicture IconPicture(const NativeIcon* icon);

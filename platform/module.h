@@ -48,6 +48,12 @@ class Module {
   // enumeration fails, which includes a module with no resource of that type.
   virtual bool EnumerateNames(uint16_t type,
                               const std::function<bool(const ResourceName&)>& callback) = 0;
+
+  // Lets go of the resource bytes read so far, where the backend keeps copies
+  // (the portable reader does; Windows maps the file): every span that
+  // FindResourceBytes handed out becomes invalid. For callers that walk
+  // through a large module one group at a time and keep their own copies.
+  virtual void ReleaseResourceBytes() {}
 };
 
 // Opens a file as a module for reading resources; none for a file that is not

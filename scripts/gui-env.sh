@@ -46,6 +46,18 @@ pk_gui_prepare() {
     "$PK_WINESERVER" -w || true
     touch "$marker"
   fi
+  # Test programs keep their windows from the window manager (Xvfb has none):
+  # hiding a managed window waits two seconds for one. Pixelkite.exe itself
+  # stays managed, as on a desktop.
+  local unmanaged=$WINEPREFIX/.pk-unmanaged-tests
+  if [ ! -f "$unmanaged" ]; then
+    for name in pk_win_tests.exe pk_update_client.exe; do
+      "$PK_WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
+        return 1
+    done
+    "$PK_WINESERVER" -w || true
+    touch "$unmanaged"
+  fi
 }
 
 # Starts a private X server on the first free display from :90 on.

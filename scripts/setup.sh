@@ -14,19 +14,12 @@ packages=(
   wine64 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei fonts-wine
   # tests that read and write files made by other tools
   python3 python3-pil
+  # update manifests: the signing tool and the updater's tests; make dist
+  python3-cryptography zip
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+here=$(cd "$(dirname "$0")" && pwd)
+bash "$here/install-packages.sh" "${packages[@]}"
 
 # Wine takes code page 936 (GBK) from a Chinese locale.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
@@ -40,7 +33,6 @@ fi
 
 # Optional steps contributed by other parts of the project (for example the
 # unpacking of test modules) live beside this script as setup-*.sh.
-here=$(cd "$(dirname "$0")" && pwd)
 for extra in "$here"/setup-*.sh; do
   [ -e "$extra" ] || continue
   bash "$extra"

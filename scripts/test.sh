@@ -50,6 +50,7 @@ win64_under_wine() {
 suite win64-wine win64_under_wine
 suite cli-linux-vs-wine tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
 suite win32-build build win32
+suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
 suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
   suite gui-e2e tests/e2e/run.sh "$root/build/win64"

@@ -107,7 +107,8 @@ class PosixFile : public ReplacementFile {
   Status<CommitFault> Commit() override {
     if (tempPath_.empty() || fd_ < 0) return CommitFault::Replace;
     // The data must be on disk before the name points at it.
-    if (TakeFileFault(FileCall::Flush) || fsync(fd_) != 0) return CommitFault::Flush;
+    if (durability_ == Durability::Flushed && (TakeFileFault(FileCall::Flush) || fsync(fd_) != 0))
+      return CommitFault::Flush;
     const bool closeFault = TakeFileFault(FileCall::Close).has_value();
     if (close(std::exchange(fd_, -1)) != 0 || closeFault) return CommitFault::Close;
     TargetLock lock;
@@ -122,13 +123,15 @@ class PosixFile : public ReplacementFile {
     return {};
   }
 
-  void SetReplacement(std::string temp, std::string target) {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
+    durability_ = durability;
   }
 
  private:
   int fd_;
+  Durability durability_ = Durability::Flushed;
   std::string tempPath_;
   std::string targetPath_;
 };
@@ -167,7 +170,7 @@ std::unique_ptr<File> OpenFileForRead(const char* path) {
   return std::make_unique<PosixFile>(fd);
 }
 
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
   std::string target(path);
   if (target.empty()) return nullptr;
   struct stat st;
@@ -191,7 +194,7 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
   // A replaced file keeps its permissions.
   if (stat(path, &st) == 0) fchmod(fd, st.st_mode & 07777);
   auto file = std::make_unique<PosixFile>(fd);
-  file->SetReplacement(std::move(temp), std::move(target));
+  file->SetReplacement(std::move(temp), std::move(target), durability);
   return file;
 }
 

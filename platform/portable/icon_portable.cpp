@@ -2,7 +2,6 @@
 // the system would draw, at the size asked for.
 #include <algorithm>
 
-#include "base/png_header.h"
 #include "platform/icon.h"
 #include "platform/png.h"
 #include "platform/portable/core/icon_decode.h"
@@ -19,13 +18,8 @@ namespace {
 
 constexpr int kDefaultIconSize = 32;  // SM_CXICON at 96 DPI
 
-std::optional<RgbaPicture> DecodeImage(std::span<const uint8_t> bytes) {
-  if (HasPngSignature(bytes)) return DecodePng(bytes);
-  return DecodeDibIcon(bytes);
-}
-
 IconHandle MakeIcon(std::span<const uint8_t> bytes, int width, int height) {
-  auto picture = DecodeImage(bytes);
+  auto picture = DecodeIconImage(bytes);
   if (!picture) return nullptr;
   // A size of 0 asks for the image's own size, as the system takes it.
   if (width == 0) width = picture->width;

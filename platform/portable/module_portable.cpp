@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -25,9 +28,67 @@ class FileByteSource final : public portable::ByteSource {
   FileByteSource& operator=(const FileByteSource&) = delete;
 
   uint64_t Size() const override { return size_; }
+  // The table reader's reads. A lookup makes several small ones (a directory
+  // header, its entries, a data entry: three per resource) in the few places
+  // where the tables lie, so those are served from a handful of cached blocks.
   bool ReadAt(uint64_t offset, void* out, size_t length) override {
     if (!RangeFits(offset, length, size_)) return false;
+    if (length > kSmallRead) return ReadFromFile(offset, static_cast<uint8_t*>(out), length);
     auto* p = static_cast<uint8_t*>(out);
+    while (length > 0) {
+      const Block* block = BlockAt(offset & ~uint64_t(kBlockSize - 1));
+      if (!block) return false;
+      const size_t n = std::min<uint64_t>(length, block->start + block->bytes.size() - offset);
+      std::memcpy(p, block->bytes.data() + (offset - block->start), n);
+      p += n;
+      offset += n;
+      length -= n;
+    }
+    return true;
+  }
+
+  // A resource's own bytes, read straight from the file: they lie apart from
+  // the tables and would only push the tables out of the cache.
+  bool ReadResource(uint64_t offset, uint32_t length, std::vector<uint8_t>* out) {
+    if (!RangeFits(offset, length, size_)) return false;
+    out->resize(length);
+    return length == 0 || ReadFromFile(offset, out->data(), length);
+  }
+
+ private:
+  static constexpr size_t kSmallRead = 4096;
+  static constexpr size_t kBlockSize = 16 * 1024;
+  static constexpr size_t kBlockCount = 8;
+
+  struct Block {
+    uint64_t start = UINT64_MAX;
+    std::vector<uint8_t> bytes;
+    uint64_t lastUse = 0;
+  };
+
+  // The cached block that starts at `start`, read in place of the least
+  // recently used one when it is not there; none when the read fails.
+  const Block* BlockAt(uint64_t start) {
+    Block* victim = &blocks_[0];
+    for (Block& b : blocks_) {
+      if (b.start == start) {
+        b.lastUse = ++clock_;
+        return &b;
+      }
+      if (b.lastUse < victim->lastUse) victim = &b;
+    }
+    victim->bytes.resize(size_t(std::min<uint64_t>(kBlockSize, size_ - start)));
+    if (!ReadFromFile(start, victim->bytes.data(), victim->bytes.size())) {
+      victim->start = UINT64_MAX;
+      victim->lastUse = 0;
+      return nullptr;
+    }
+    victim->start = start;
+    victim->lastUse = ++clock_;
+    return victim;
+  }
+
+  bool ReadFromFile(uint64_t offset, uint8_t* p, size_t length) {
     while (length > 0) {
       const ssize_t got = ::pread(fd_, p, length, off_t(offset));
       if (got < 0 && errno == EINTR) continue;
@@ -39,9 +100,10 @@ class FileByteSource final : public portable::ByteSource {
     return true;
   }
 
- private:
   int fd_;
   uint64_t size_;
+  std::array<Block, kBlockCount> blocks_;
+  uint64_t clock_ = 0;
 };
 
 // UTF-16 names to GBK, the program's 8-bit text, the way WideCharToMultiByte
@@ -99,11 +161,13 @@ class PortableModule final : public Module {
     auto it = loaded_.find(key);
     if (it == loaded_.end()) {
       std::vector<uint8_t> bytes;
-      if (!source_->ReadRange(location->offset, location->size, &bytes)) return std::nullopt;
+      if (!source_->ReadResource(location->offset, location->size, &bytes)) return std::nullopt;
       it = loaded_.emplace(key, std::move(bytes)).first;
     }
     return std::span<const uint8_t>(it->second.data(), it->second.size());
   }
+
+  void ReleaseResourceBytes() override { loaded_.clear(); }
 
   bool EnumerateNames(uint16_t type, const std::function<bool(const ResourceName&)>& callback) override {
     auto names = table_->Names(type);

@@ -60,7 +60,8 @@ class Win32File : public ReplacementFile {
 
   Status<CommitFault> Commit() override {
     if (tempPath_.empty() || !handle_) return CommitFault::Replace;
-    if (TakeFileFault(FileCall::Flush) || !FlushFileBuffers(handle_.Get())) return CommitFault::Flush;
+    const bool flush = durability_ == Durability::Flushed;
+    if (flush && (TakeFileFault(FileCall::Flush) || !FlushFileBuffers(handle_.Get()))) return CommitFault::Flush;
     const bool closeFault = TakeFileFault(FileCall::Close).has_value();
     if (!CloseHandle(handle_.Release()) || closeFault) return CommitFault::Close;
     const DWORD error = Replace();
@@ -71,9 +72,10 @@ class Win32File : public ReplacementFile {
     return {};
   }
 
-  void SetReplacement(std::string temp, std::string target) {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
+    durability_ = durability;
   }
 
  private:
@@ -93,18 +95,29 @@ class Win32File : public ReplacementFile {
                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
       if (attributes & kKept) SetFileAttributesA(tempPath_.c_str(), attributes & kKept);
     }
-    if (MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return NO_ERROR;
+    const DWORD flags =
+        MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
+    if (MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), flags)) return NO_ERROR;
     return GetLastError();
   }
 
   win32::UniqueKernelHandle handle_;
+  Durability durability_ = Durability::Flushed;
   std::string tempPath_;
   std::string targetPath_;
 };
 
 std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/:");
+  // The last separator outside double-byte characters: a GBK trail byte may
+  // have the backslash's code (乗 is 81 5C).
+  size_t slash = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(BYTE(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') slash = i;
+  }
   if (slash == std::string::npos) return ".";
   if (path[slash] == ':') return path.substr(0, slash + 1);
   return path.substr(0, slash == 0 ? 1 : slash);
@@ -119,7 +132,7 @@ std::unique_ptr<File> OpenFileForRead(const char* path) {
   return std::make_unique<Win32File>(h);
 }
 
-std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
+std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
   std::string target(path);
   if (target.empty()) return nullptr;
   DWORD attributes = GetFileAttributesA(path);
@@ -134,7 +147,7 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path) {
     return nullptr;
   }
   auto file = std::make_unique<Win32File>(h);
-  file->SetReplacement(temp, std::move(target));
+  file->SetReplacement(temp, std::move(target), durability);
   return file;
 }
 

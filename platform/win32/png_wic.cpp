@@ -60,3 +60,45 @@ std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> png) {
 }
 
 }  // namespace pk::platform
+
+namespace pk::platform {
+
+std::optional<std::vector<uint8_t>> EncodePng(const RgbaPicture& picture) {
+  if (!IsEncodablePicture(picture)) return std::nullopt;
+  HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::optional<std::vector<uint8_t>> result;
+  {
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IStream> stream;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    const UINT w = UINT(picture.width), h = UINT(picture.height);
+    // 0xAARRGGBB words are BGRA bytes in memory on a little-endian machine.
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+    STATSTG stat = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options.p)) &&
+        SUCCEEDED(frame->SetSize(w, h)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
+        IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
+        SUCCEEDED(frame->WritePixels(h, w * 4, UINT(picture.pixels.size() * 4),
+                                     reinterpret_cast<BYTE*>(const_cast<uint32_t*>(picture.pixels.data())))) &&
+        SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()) &&
+        SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart <= 0x7FFFFFFF) {
+      std::vector<uint8_t> bytes(size_t(stat.cbSize.QuadPart));
+      LARGE_INTEGER start = {};
+      ULONG read = 0;
+      if (SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) &&
+          SUCCEEDED(stream->Read(bytes.data(), ULONG(bytes.size()), &read)) && read == bytes.size())
+        result = std::move(bytes);
+    }
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return result;
+}
+
+}  // namespace pk::platform

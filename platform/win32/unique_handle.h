@@ -54,6 +54,12 @@ struct KernelTraits {
   static void Close(Handle h) { ::CloseHandle(h); }
   static HandleKind Kind(Handle) { return HandleKind::Kernel; }
 };
+// A folder listing from FindFirstFileA.
+struct FindTraits {
+  using Handle = HANDLE;
+  static void Close(Handle h) { ::FindClose(h); }
+  static HandleKind Kind(Handle) { return HandleKind::Kernel; }
+};
 struct ModuleTraits {
   using Handle = HMODULE;
   static void Close(Handle h) { ::FreeLibrary(h); }
@@ -128,6 +134,7 @@ using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueDc = UniqueHandle<DcTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;
+using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 

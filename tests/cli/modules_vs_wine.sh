@@ -2,7 +2,11 @@
 # The command line on Linux (our own module reader) against the Windows build
 # under Wine (the system loader): for every module of Wine's module folders
 # that has icon groups, `list --json` must say the same, and `extract` of each
-# group must write the same .ico file, byte for byte.
+# group must write the same .ico file, byte for byte. Then the bulk mode over
+# all the folders at once: the .ico and .bmp trees must be identical, the PNG
+# trees must hold the same names, and each PNG tree must show the pixels of
+# its icons (tests/cli/png_reference.py; the two PNG encoders compress
+# differently, so their bytes may differ).
 #
 # usage: tests/cli/modules_vs_wine.sh NATIVE_PIXELKITE WIN64_PIXELKITE_EXE [FOLDER...]
 set -euo pipefail
@@ -22,7 +26,7 @@ wine() { "$root/scripts/wine.sh" "$windows" "$@" 2>/dev/null; }
 modules=0 groups=0 failed=0
 for folder in "${folders[@]}"; do
   for f in "$folder"/*; do
-    case "${f,,}" in *.exe|*.dll|*.icl) ;; *) continue ;; esac
+    case "${f,,}" in *.exe|*.dll|*.icl|*.cpl|*.ocx|*.scr) ;; *) continue ;; esac
     "$native" list --json "$f" > "$work/native.json" 2>/dev/null || continue
     modules=$((modules + 1))
     wine list --json "Z:${f//\//\\}" | tr -d '\r' > "$work/wine.json" || true
@@ -34,7 +38,7 @@ for folder in "${folders[@]}"; do
     fi
     # Each group by its id or name, as list --json gives them.
     python3 -c 'import json,sys
-for g in json.load(open(sys.argv[1]))["groups"]:
+for g in json.load(open(sys.argv[1]))["files"][0]["groups"]:
     print(g["id"] if "id" in g else g["name"])' "$work/native.json" > "$work/names"
     while IFS= read -r name; do
       groups=$((groups + 1))
@@ -47,6 +51,37 @@ for g in json.load(open(sys.argv[1]))["groups"]:
       fi
     done < "$work/names"
   done
+done
+
+winpath() { local p; p=$(cd "$1" && pwd); echo "Z:${p//\//\\}"; }
+win_folders=()
+for folder in "${folders[@]}"; do win_folders+=("$(winpath "$folder")"); done
+python=""
+for candidate in /usr/bin/python3 python3; do
+  if "$candidate" -c 'import PIL' 2>/dev/null; then python=$candidate; break; fi
+done
+for format in ico bmp png; do
+  mkdir -p "$work/linux-$format" "$work/wine-$format"
+  "$native" extract "${folders[@]}" -d "$work/linux-$format" --format "$format" --quiet || true
+  wine extract "${win_folders[@]}" -d "$(winpath "$work/wine-$format")" --format "$format" --quiet >/dev/null || true
+  count=$(find "$work/linux-$format" -type f | wc -l)
+  if [ "$count" -eq 0 ]; then
+    echo "DIFFERENT bulk $format: nothing written"; failed=$((failed + 1)); continue
+  fi
+  if [ "$format" = png ]; then
+    if ! diff <(ls "$work/linux-png") <(ls "$work/wine-png") >/dev/null; then
+      echo "DIFFERENT bulk png: file names"; failed=$((failed + 1))
+    fi
+    if [ -n "$python" ]; then
+      for side in linux wine; do
+        "$python" "$root/tests/cli/png_reference.py" "$work/$side-ico" "$work/$side-png" >"$work/ref.txt" ||
+          { echo "DIFFERENT bulk png ($side): $(tail -1 "$work/ref.txt")"; failed=$((failed + 1)); }
+      done
+    fi
+  elif ! diff -r "$work/linux-$format" "$work/wine-$format" >/dev/null; then
+    echo "DIFFERENT bulk $format trees"; failed=$((failed + 1))
+  fi
+  echo "bulk $format: $count files"
 done
 echo "modules_vs_wine: $modules modules, $groups groups, $failed differences"
 [ "$failed" -eq 0 ]

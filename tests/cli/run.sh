@@ -76,8 +76,10 @@ check "short image refused" 1 "${pk[@]}" extract "$work/short.ico" -o "$work/nev
 expect_grep "short message" "读图标内容出错!" "$work/err"
 [ ! -e "$work/never.ico" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL: output written after a refused read"; }
 
-# Further checks from other parts of the program live beside this script.
-for extra in "$here"/run-*.sh; do
+# Further checks from other parts of the program live beside this script
+# (in a fixed order: run-bulk.sh uses what run-modules.sh sets).
+wine_modules=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+for extra in "$here"/run-modules.sh "$here"/run-bulk.sh; do
   [ -e "$extra" ] || continue
   # shellcheck source=/dev/null
   . "$extra"

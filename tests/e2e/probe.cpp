@@ -8,12 +8,16 @@
 //   probe startup <title>        the main window right after start
 //   probe minimised <title>      minimise, check the painted icon, restore
 //   probe close <title>          ask every such window to close
+// and the commands that act as the user does (probe_input.cpp).
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
+
+// The user's commands of probe_input.cpp; -1 for any other command.
+int RunUserCommand(const std::string& command, int argc, char** argv);
 
 namespace {
 
@@ -178,6 +182,7 @@ int main(int argc, char** argv) {
     for (HWND window : Windows(title)) ::PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
   }
+  if (int result = RunUserCommand(command, argc, argv); result >= 0) return result;
   HWND dialog = MainWindow(title);
   Check(dialog != nullptr, "the window is there");
   if (!dialog) return 1;

@@ -83,8 +83,10 @@ check "single instance: still one window after the second start" count_is 1 Pixe
 
 # A copy under another name runs beside it, and so does one whose name
 # differs only in letter case: the mutex name is compared exactly.
+# Each copy needs the update library beside it: the loader looks there.
 cp "$exe" "$work/Pixelkite2.exe"
 mkdir -p "$work/lower" && cp "$exe" "$work/lower/pixelkite.exe"
+cp "$build/bin/NubUpdater.dll" "$work/" && cp "$build/bin/NubUpdater.dll" "$work/lower/"
 start "$work/Pixelkite2.exe"
 check "a copy named Pixelkite2.exe runs beside the first" count_is 2 Pixelkite 60
 start "$work/lower/pixelkite.exe"
@@ -106,6 +108,60 @@ start "$exe"
 check "a new start after closing shows the window again" probe wait Pixelkite 60000
 probe close Pixelkite
 check "and it closes again" gone_within 30 "${pids[-1]}"
+
+# Leaving the main window asks the update library first, once, while the
+# window is still up: a copy of the program runs with a recording
+# NubUpdater.dll beside it, which notes each call and returns at once.
+# Wine draws this copy's caption itself (there is no window manager to draw
+# it), so that its close box can be clicked.
+recording=$build/bin/updater-recording/NubUpdater.dll
+if [ -f "$recording" ]; then
+  mkdir -p "$work/exit"
+  copy=$work/exit/PixelkiteExit.exe
+  cp "$exe" "$copy"
+  cp "$recording" "$work/exit/NubUpdater.dll"
+  "$PK_WINE" reg add 'HKCU\Software\Wine\AppDefaults\PixelkiteExit.exe\X11 Driver' /v Decorated /d N /f \
+    >/dev/null 2>&1 </dev/null
+  calls=$work/update-calls.txt
+  export PK_UPDATE_RECORD
+  PK_UPDATE_RECORD=$(winpath "$calls")
+  expected='CheckForUpdate("https://www.pixelkite.example/up/pixelkite/", 0) window shown'
+  called_once() {
+    local got
+    got=$(tr -d '\r' <"$calls" 2>/dev/null)
+    [ "$got" = "$expected" ] || { echo "calls: ${got:-none}"; echo "expected: $expected"; return 1; }
+  }
+  leave_by() {  # leave_by COMMAND [ARG]: starts the copy, leaves it by "probe COMMAND Pixelkite ARG", checks the call
+    local command=$1
+    shift
+    rm -f "$calls"
+    start "$copy"
+    probe wait Pixelkite 60000 || { echo "the window did not appear"; return 1; }
+    probe "$command" Pixelkite "$@" || return 1
+    gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
+    called_once
+  }
+  check "Exit button: one update call with the location and 0, then the window goes" leave_by click 2
+  check "Escape: one update call, then the window goes" leave_by key escape
+  check "the caption's close box: one update call, then the window goes" leave_by closebox
+  enter_then_exit() {
+    rm -f "$calls"
+    start "$copy"
+    probe wait Pixelkite 60000 || { echo "the window did not appear"; return 1; }
+    probe key Pixelkite enter || return 1
+    sleep 1
+    # Enter browses; whatever it opened is cancelled again.
+    probe dismiss-owned Pixelkite
+    sleep 1
+    [ ! -s "$calls" ] || { echo "Enter called the library: $(cat "$calls")"; return 1; }
+    count_is 1 Pixelkite 5 || return 1
+    probe click Pixelkite 2 >/dev/null
+    gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
+    called_once
+  }
+  check "Enter never calls the update library (Exit afterwards calls it once)" enter_then_exit
+  unset PK_UPDATE_RECORD
+fi
 
 # The GUI tests of pk_win_tests need this display too.
 if [ -f "$tests_exe" ]; then

@@ -77,7 +77,7 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
   set->imageCount = 3;
   const Writer writers[] = {
       {".ico", "out.ico", [&](const char* p) { return SaveIconFile(*set, p); }, platform::Owner::MainWindow,
-       msg::kIcoCreateFailed, msg::kIcoHeaderWriteFailed, 3, msg::kIcoWriteFailed},
+       msg::kIcoCreateFailed, msg::kIcoHeaderWriteFailed, 1, msg::kIcoWriteFailed},
       {".bmp of a DIB image", "out.bmp", [&](const char* p) { return ExportImageBmp(p, set->images[1]); },
        platform::Owner::None, msg::kBmpCreateFailed, msg::kBmpFileHeaderWriteFailed, 1, msg::kBmpWriteFailed},
       {".bmp of a PNG image", "png.bmp", [&](const char* p) { return ExportImageBmp(p, set->images[2]); },

@@ -4,8 +4,12 @@
 #include "framework/win_app.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
+#include "res/maker.h"
 #include "res/resource.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/settings_dialog.h"
 #include "ui_messages.h"
+#include "updater/nub_updater.h"
 
 namespace {
 
@@ -92,12 +96,16 @@ void MainDialog::OnOK() {
 }
 
 void MainDialog::OnCancel() {
-  // Exit, Escape and the close box all end the dialog here.
+  // Exit, Escape and the close box all end the dialog here. The update check
+  // runs first, while the window is still open; its result changes nothing.
+  CheckForUpdate(PK_UPDATE_LOCATION, 0);
   CDialog::OnCancel();
 }
 
 void MainDialog::OnAbout() {
-  // The about box opens here, from the About button and the system menu.
+  // From the About button and from the system menu alike.
+  AboutDialog about;
+  about.DoModal();
 }
 
 BOOL MainDialog::OnCommand(UINT id, UINT code, HWND control) {
@@ -108,6 +116,11 @@ BOOL MainDialog::OnCommand(UINT id, UINT code, HWND control) {
   }
   if (code == BN_CLICKED && id == IDC_ABOUT) {
     OnAbout();
+    return TRUE;
+  }
+  if (code == BN_CLICKED && id == IDC_SETTINGS) {
+    SettingsDialog settings;
+    settings.DoModal();
     return TRUE;
   }
   return CDialog::OnCommand(id, code, control);

@@ -1,0 +1,323 @@
+#!/usr/bin/env python3
+"""NubUpdater.dll against a loopback HTTP server, under 64-bit Wine.
+
+  loopback_test.py <win64 build dir> <test private key>
+
+The server runs in this process on 127.0.0.1 (a free port) and is stopped
+when the run ends. Each case gives it a manifest and an installer to serve,
+or a misbehaviour, runs pk_update_client.exe (which calls CheckForUpdate as
+the program does, with the test key built into its NubUpdater.dll), answers
+or cancels what the library shows through the e2e probe, and checks what the
+library returned, what it fetched, whether the installer ran (it is
+pk_record_args.exe, which notes each run in a file) and what it left in the
+temp folder. Needs a display for the prompt and the progress window.
+"""
+import hashlib
+import http.server
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import update_manifest  # noqa: E402
+
+WINE = "/usr/lib/wine/wine64"
+CAPTION = "软件升级"  # the prompt's and the progress window's caption
+
+# What CheckForUpdate returns (updater/nub_updater.h).
+STARTED, UP_TO_DATE, DECLINED, CANCELLED = 1, 0, -1, -2
+BAD_LOCATION, UNREACHABLE, REFUSED, BAD_SIGNATURE = -4, -6, -7, -8
+DOWNLOAD_FAILED, VERIFICATION_FAILED = -9, -10
+
+# The manifest and the files each case serves, and how.
+routes = {}
+requests = []
+stop_serving = threading.Event()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        requests.append(self.path)
+        route = routes.get(self.path)
+        if route is None:
+            self.send_error(404)
+            return
+        kind, value = route
+        if kind == "silent":
+            # Accepts the request and never answers.
+            stop_serving.wait(30)
+            return
+        if kind == "redirect":
+            self.send_response(302)
+            self.send_header("Location", value)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        announced = len(value)
+        if kind == "truncated":
+            announced = len(value) * 2
+        self.send_response(200)
+        self.send_header("Content-Length", str(announced))
+        self.end_headers()
+        if kind == "stall":
+            # Some bytes, then nothing more, the connection held open.
+            self.wfile.write(value[:4096])
+            self.wfile.flush()
+            stop_serving.wait(30)
+            return
+        if kind == "slow":
+            # A kilobyte every 50 ms: long enough to be cancelled midway.
+            for i in range(0, len(value), 1024):
+                if stop_serving.is_set():
+                    return
+                self.wfile.write(value[i:i + 1024])
+                self.wfile.flush()
+                time.sleep(0.05)
+            return
+        self.wfile.write(value)
+        if kind == "truncated":
+            self.close_connection = True
+
+    def log_message(self, *args):
+        pass
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # Clients that give up (a cancel, a timeout) reset their connections.
+        pass
+
+
+def wine_path_to_unix(path):
+    drive, rest = path[0].lower(), path[2:].replace("\\", "/")
+    return os.path.join(os.environ["WINEPREFIX"], "drive_" + drive) + rest
+
+
+def set_auto_update(value):
+    key = r"HKLM\SOFTWARE\Pixelkite"
+    if value is None:
+        subprocess.run([WINE, "reg", "delete", key, "/f"], capture_output=True)
+    else:
+        subprocess.run([WINE, "reg", "add", key, "/v", "AutoUpdate", "/t", "REG_DWORD", "/d", str(value), "/f"],
+                       capture_output=True, check=True)
+
+
+class Run:
+    def __init__(self, build, key_path):
+        self.bin = os.path.join(build, "bin")
+        self.client = os.path.join(self.bin, "updater-test", "pk_update_client.exe")
+        self.probe = os.path.join(self.bin, "pk_e2e_probe.exe")
+        self.key = update_manifest.load_private_key(key_path)
+        self.other_key = update_manifest.generate_key()
+        with open(os.path.join(self.bin, "pk_record_args.exe"), "rb") as f:
+            self.installer = f.read()
+        self.server = Server(("127.0.0.1", 0), Handler)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        self.work = tempfile.mkdtemp(prefix="pk-updater-")
+        self.record = os.path.join(self.work, "installer-runs.txt")
+        self.temp = None
+        self.passed = self.failed = 0
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def manifest(self, version="2.6.0.0", product="Pixelkite", size=None, sha256=None, url=None, key=None,
+                 notes=("修复了保存位图时的错误。", "", "Faster module listing.")):
+        body = update_manifest.manifest_body(
+            product, version, url or self.url("/files/setup.exe"),
+            len(self.installer) if size is None else size,
+            sha256 or hashlib.sha256(self.installer).hexdigest(), list(notes))
+        return update_manifest.sign_body(body, key or self.key)
+
+    def leftovers(self):
+        if not self.temp:
+            return set()
+        return {name for name in os.listdir(self.temp) if name.startswith("pixelkite-update-")}
+
+    def emptied(self, folders, seconds=5):
+        """True once the folders are empty: the system deletes a file marked so
+        when its last handle closes, which the end of a process may delay."""
+        deadline = time.time() + seconds
+        while True:
+            if all(not os.listdir(os.path.join(self.temp, n)) for n in folders):
+                return True
+            if time.time() > deadline:
+                return False
+            time.sleep(0.1)
+
+    def case(self, name, serve, expect, location=None, answer=None, cancel=False, installer_runs=False,
+             fetches=None, max_ms=None, prompt_has=(), empty_folder=False):
+        """Runs the client once. `serve` maps paths to (kind, bytes or target)."""
+        routes.clear()
+        routes.update(serve)
+        requests.clear()
+        if os.path.exists(self.record):
+            os.remove(self.record)
+        # The first case finds the temp folder; it must leave nothing there.
+        before = self.leftovers() if self.temp else None
+        problems = []
+        env = dict(os.environ, PK_RECORD_FILE=self.record)
+        helper = None
+        if answer or cancel:
+            args = ["answer", CAPTION, answer, "20000"] if answer else ["cancel", CAPTION, "20000"]
+            helper = subprocess.Popen([WINE, self.probe] + args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      stdin=subprocess.DEVNULL, env=env)
+        client = subprocess.run([WINE, self.client, location or self.url("/up/")], capture_output=True, env=env,
+                                stdin=subprocess.DEVNULL, timeout=90)
+        out = client.stdout.decode(errors="replace")
+        fields = dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        result = int(fields.get("result", "999"))
+        took = int(fields.get("milliseconds", "0"))
+        if "temp" in fields and not self.temp:
+            self.temp = wine_path_to_unix(fields["temp"].strip())
+        if result != expect:
+            problems.append("returned %d, expected %d" % (result, expect))
+        if helper:
+            said = helper.communicate(timeout=30)[0].decode(errors="replace")
+            if helper.returncode != 0:
+                problems.append("the probe could not %s: %s" % ("answer" if answer else "cancel", said.strip()))
+            for text in prompt_has:
+                if text not in said:
+                    problems.append("the prompt lacks %r: %s" % (text, said.strip()))
+        ran = os.path.exists(self.record)
+        if ran != installer_runs:
+            problems.append("the installer %s" % ("ran" if ran else "did not run"))
+        if max_ms is not None and took > max_ms:
+            problems.append("took %d ms, more than %d" % (took, max_ms))
+        if fetches is not None and requests != fetches:
+            problems.append("fetched %s, expected %s" % (requests, fetches))
+        if before is None:
+            before = self.leftovers()
+        new = self.leftovers() - before
+        if installer_runs:
+            # The installer ran from its own new folder in the temp folder, and stays there.
+            with open(self.record) as f:
+                lines = f.read()
+            folder = re.search(r"cwd (.*pixelkite-update-[0-9a-f]{16})", lines)
+            if len(new) != 1 or not folder:
+                problems.append("expected one new private folder holding the installer: %s / %s" % (new, lines))
+            for folder_name in new:
+                shutil.rmtree(os.path.join(self.temp, folder_name), ignore_errors=True)
+        elif new and empty_folder and self.emptied(new):
+            pass  # the folder of a download left to end on its own, its file gone with the program
+        elif new:
+            problems.append("left behind in the temp folder: %s" % sorted(new))
+            for folder_name in new:
+                shutil.rmtree(os.path.join(self.temp, folder_name), ignore_errors=True)
+        label = "%s (returned %d in %d ms)" % (name, result, took)
+        if problems:
+            self.failed += 1
+            print("FAIL " + label)
+            for p in problems:
+                print("    " + p)
+        else:
+            self.passed += 1
+            print("PASS " + label)
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    # The environment of scripts/wine.sh: the project's prefix, a Chinese code page.
+    os.environ.setdefault("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
+    os.environ.setdefault("WINEDEBUG", "-all")
+    os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    os.environ["LANG"] = os.environ["LC_ALL"] = os.environ.get("PK_WINE_LANG", "zh_CN.UTF-8")
+    if not os.environ.get("DISPLAY"):
+        print("SKIP: needs a display (run under Xvfb: scripts/test.sh does)")
+        return 77
+    run = Run(sys.argv[1], sys.argv[2])
+    # Warm the wineserver before two programs start at once.
+    subprocess.run([WINE, run.probe, "count", "none"], capture_output=True)
+    installer = ("plain", run.installer)
+    up = "/up/manifest.txt"
+    setup = "/files/setup.exe"
+    try:
+        set_auto_update(None)  # no setting: the library asks first
+        run.case("no manifest at the location", {}, UNREACHABLE, fetches=[up])
+        run.case("the same version", {up: ("plain", run.manifest("2.5.0.0")), setup: installer}, UP_TO_DATE,
+                 fetches=[up])
+        run.case("an older version", {up: ("plain", run.manifest("2.4.9.9")), setup: installer}, UP_TO_DATE,
+                 fetches=[up])
+        run.case("a newer version, the user declines",
+                 {up: ("plain", run.manifest("2.10")), setup: installer}, DECLINED, answer="no", fetches=[up],
+                 prompt_has=("2.10.0.0", "修复了保存位图时的错误。", "Faster module listing."))
+        run.case("a newer version, the user agrees",
+                 {up: ("plain", run.manifest("2.5.0.1")), setup: installer}, STARTED, answer="yes",
+                 installer_runs=True, fetches=[up, setup], prompt_has=("Pixelkite", "2.5.0.1"))
+        run.case("another product's manifest",
+                 {up: ("plain", run.manifest(product="Otherkite")), setup: installer}, REFUSED, fetches=[up])
+        unsigned = run.manifest()
+        unsigned = unsigned[:unsigned.rindex(b"signature ")]
+        run.case("an unsigned manifest", {up: ("plain", unsigned), setup: installer}, REFUSED, fetches=[up])
+        forged = run.manifest().replace(b"version 2.6.0.0", b"version 9.6.0.0")
+        run.case("a manifest changed after signing", {up: ("plain", forged), setup: installer}, BAD_SIGNATURE,
+                 fetches=[up])
+        run.case("a manifest signed by another key",
+                 {up: ("plain", run.manifest(key=run.other_key)), setup: installer}, BAD_SIGNATURE, fetches=[up])
+        run.case("an oversized manifest", {up: ("plain", run.manifest() + b"x" * 16384)}, REFUSED, fetches=[up])
+        run.case("a truncated manifest", {up: ("truncated", run.manifest())}, UNREACHABLE, fetches=[up])
+        run.case("a server that accepts and never answers", {up: ("silent", b"")}, UNREACHABLE, fetches=[up],
+                 max_ms=5000)
+        with socket.socket() as unused:
+            unused.bind(("127.0.0.1", 0))
+            dead = "http://127.0.0.1:%d/up/" % unused.getsockname()[1]
+        run.case("nothing listening", {}, UNREACHABLE, location=dead, max_ms=5000, fetches=[])
+        run.case("a location over plain http off the loopback address", {}, BAD_LOCATION,
+                 location="http://www.pixelkite.example/up/pixelkite/", fetches=[], max_ms=1000)
+        run.case("a redirect to another scheme",
+                 {up: ("redirect", "https://127.0.0.1:%d/up/manifest.txt" % run.port)}, UNREACHABLE, fetches=[up])
+        run.case("a redirect that keeps the scheme",
+                 {up: ("redirect", "/mirror/manifest.txt"), "/mirror/manifest.txt": ("plain", run.manifest("2.5"))},
+                 UP_TO_DATE, fetches=[up, "/mirror/manifest.txt"])
+
+        set_auto_update(1)  # automatic: no prompt
+        run.case("a newer version, automatic", {up: ("plain", run.manifest()), setup: installer}, STARTED,
+                 installer_runs=True, fetches=[up, setup])
+        run.case("an installer with another SHA-256",
+                 {up: ("plain", run.manifest(sha256="00" * 32)), setup: installer}, VERIFICATION_FAILED,
+                 fetches=[up, setup])
+        run.case("an installer shorter than the manifest says",
+                 {up: ("plain", run.manifest(size=len(run.installer) + 1)), setup: installer}, VERIFICATION_FAILED,
+                 fetches=[up, setup])
+        run.case("an installer longer than the manifest says",
+                 {up: ("plain", run.manifest(size=len(run.installer) - 1)), setup: installer}, VERIFICATION_FAILED,
+                 fetches=[up, setup])
+        run.case("an installer redirected to another scheme",
+                 {up: ("plain", run.manifest()), setup: ("redirect", "ftp://127.0.0.1/setup.exe")}, DOWNLOAD_FAILED,
+                 fetches=[up, setup])
+        big = run.installer + b"\0" * (1024 * 1024)
+        run.case("the user cancels the download",
+                 {up: ("plain", run.manifest(size=len(big), sha256=hashlib.sha256(big).hexdigest())),
+                  setup: ("slow", big)}, CANCELLED, cancel=True, fetches=[up, setup], max_ms=20000)
+        # The transfer cannot notice the cancel while no byte comes: the
+        # library returns after a grace period, and the unfinished file goes
+        # when the program ends (its empty folder stays).
+        run.case("the user cancels a download that has stalled",
+                 {up: ("plain", run.manifest(size=len(big), sha256=hashlib.sha256(big).hexdigest())),
+                  setup: ("stall", big)}, CANCELLED, cancel=True, fetches=[up, setup], max_ms=20000,
+                 empty_folder=True)
+    finally:
+        set_auto_update(None)
+        stop_serving.set()
+        run.server.shutdown()
+        shutil.rmtree(run.work, ignore_errors=True)
+    print("%d passed, %d failed" % (run.passed, run.failed))
+    return 1 if run.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

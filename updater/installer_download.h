@@ -1,0 +1,17 @@
+// The second half of an update: the installer that a verified manifest names
+// is downloaded into a new private folder of the user's temp folder while a
+// progress window offers to cancel, its size and SHA-256 are checked against
+// the manifest, and only then is it started. Whatever is not started is deleted.
+#pragma once
+
+#include <windows.h>
+
+#include "updater/manifest.h"
+#include "updater/nub_updater.h"
+
+namespace pk::update {
+
+// `owner`: the window the progress window belongs to (disabled meanwhile), or null.
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner);
+
+}  // namespace pk::update
