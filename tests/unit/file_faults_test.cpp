@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 
+#include "cli/commands.h"
 #include "codec/bitmap_icon.h"
 #include "codec/bmp_file.h"
 #include "codec/ico_file.h"
@@ -15,6 +17,7 @@
 #include "tests/support/bmp_builder.h"
 #include "tests/support/ico_builder.h"
 #include "tests/support/message_capture.h"
+#include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace pk {
@@ -141,6 +144,85 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
     }
   }
   std::printf("[ faults   ] %u write-side faults injected\n", injected);
+}
+
+// Bulk extraction writes its outputs through the same replacement files: a
+// failed call loses that one output (the file of that name keeps its bytes),
+// the run names it and fails, and every other output is written.
+TEST(FileFaults, BulkOutputsSurviveEachFailingCall) {
+  test::TempDir dir;
+  test::PeBuilder module;
+  module.Icon(1, test::DibImage(16, 16, 4)).Icon(2, test::DibImage(32, 32, 32)).Icon(3, test::PngImage(48, 48));
+  for (uint16_t id : {7, 8})
+    module.Group(test::ById(id), test::GroupDirectory({{16, 16, 4, 0, 1}, {32, 32, 32, 0, 2}, {48, 48, 32, 0, 3}}));
+  const std::string input = dir.Write("app.dll", module.Build().bytes);
+  const std::pair<FileCall, FileFaultKind> faults[] = {
+      {FileCall::Create, FileFaultKind::Fail},  {FileCall::Write, FileFaultKind::Fail},
+      {FileCall::Write, FileFaultKind::Short},  {FileCall::Flush, FileFaultKind::Fail},
+      {FileCall::Close, FileFaultKind::Fail},   {FileCall::Replace, FileFaultKind::Fail},
+      {FileCall::Replace, FileFaultKind::Refused},
+  };
+  const ByteVector previous = {'o', 'l', 'd'};
+  uint32_t injected = 0;
+  for (auto [format, folder] : {std::pair(cli::OutputFormat::Ico, "ico"), std::pair(cli::OutputFormat::Png, "png"),
+                                std::pair(cli::OutputFormat::Bmp, "bmp")}) {
+    SCOPED_TRACE(folder);
+    cli::BulkOptions options;
+    options.inputs = {input};
+    options.outDir = dir.Path(folder);
+    options.format = format;
+    options.jobs = 1;  // the same order of calls in every run
+    options.quiet = true;
+    test::MessageCapture messages;
+    auto outputs = [&] {
+      std::map<std::string, ByteVector> files;
+      for (auto& e : std::filesystem::directory_iterator(options.outDir))
+        files[e.path().filename().string()] = test::TempDir::Read(e.path().string());
+      return files;
+    };
+    testing::internal::CaptureStderr();
+    const auto counts = CountCalls([&] { EXPECT_EQ(cli::ExtractBulk(options), cli::kExitOk); });
+    testing::internal::GetCapturedStderr();
+    const auto written = outputs();
+    ASSERT_GE(written.size(), 2u);
+
+    for (auto [call, kind] : faults) {
+      for (uint32_t nth = 1; nth <= counts[int(call)]; ++nth) {
+        SCOPED_TRACE(testing::Message() << CallName(call) << " " << nth << " " << KindName(kind));
+        for (auto& [name, bytes] : written) dir.Write(std::string(folder) + "/" + name, previous);
+        messages.messages.clear();
+        testing::internal::CaptureStderr();
+        {
+          ArmedFault fault(call, nth, kind);
+          EXPECT_EQ(cli::ExtractBulk(options), cli::kExitFailed);
+        }
+        const std::string errors = testing::internal::GetCapturedStderr();
+        ++injected;
+        // The same names, no temporary file; each output is new or still the old one.
+        const auto now = outputs();
+        ASSERT_EQ(now.size(), written.size());
+        std::vector<std::string> kept;
+        for (auto& [name, bytes] : now) {
+          ASSERT_TRUE(written.count(name)) << name;
+          if (bytes == previous) kept.push_back(name);
+          else EXPECT_EQ(bytes, written.at(name)) << name;
+        }
+        // The first create is the run's look at the folder: nothing is written.
+        if (call == FileCall::Create && nth == 1) {
+          EXPECT_EQ(kept.size(), written.size());
+          EXPECT_NE(errors.find("cannot write into this folder"), std::string::npos) << errors;
+          continue;
+        }
+        // Exactly one output lost, and named: on standard error, or by the codec's message.
+        ASSERT_EQ(kept.size(), 1u);
+        const bool named = errors.find(kept[0]) != std::string::npos ||
+                           (messages.messages.size() == 1 &&
+                            messages.messages[0].caption.find(kept[0]) != std::string::npos);
+        EXPECT_TRUE(named) << kept[0] << ": " << errors;
+      }
+    }
+  }
+  std::printf("[ faults   ] %u bulk-output faults injected\n", injected);
 }
 
 // One stage of a reader: the calls it makes there and what its failure says.
