@@ -3,7 +3,7 @@
 // the POSIX backend and, in the same binary under Wine, through the Win32 one.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -35,11 +35,13 @@ const char* KindName(FileFaultKind kind) {
   return kind == FileFaultKind::Fail ? "fails" : kind == FileFaultKind::Short ? "comes up short" : "is refused";
 }
 
+using CallCounts = std::array<uint32_t, platform::kFileCallKinds>;
+
 // Counts of each call that `run` makes with nothing armed.
-std::array<uint32_t, platform::kFileCallKinds> CountCalls(const std::function<void()>& run) {
+CallCounts CountCalls(const std::function<void()>& run) {
   platform::ResetFileFaults();
   run();
-  std::array<uint32_t, platform::kFileCallKinds> counts{};
+  CallCounts counts{};
   for (int c = 0; c < platform::kFileCallKinds; ++c) counts[c] = platform::CountedFileCalls(FileCall(c));
   return counts;
 }
@@ -50,6 +52,31 @@ class ArmedFault {
   ArmedFault(FileCall call, uint32_t nth, FileFaultKind kind) { platform::InjectFileFault(call, nth, kind); }
   ~ArmedFault() { platform::ResetFileFaults(); }
 };
+
+// Every call of the write side, failed in each way it can fail, in turn:
+// `prepare` runs first, then `act` with the fault armed, then `check`.
+void ForEachWriteFault(const CallCounts& counts, uint32_t* injected, const std::function<void()>& prepare,
+                       const std::function<void()>& act,
+                       const std::function<void(FileCall, uint32_t, FileFaultKind)>& check) {
+  static constexpr std::pair<FileCall, FileFaultKind> kFaults[] = {
+      {FileCall::Create, FileFaultKind::Fail},  {FileCall::Write, FileFaultKind::Fail},
+      {FileCall::Write, FileFaultKind::Short},  {FileCall::Flush, FileFaultKind::Fail},
+      {FileCall::Close, FileFaultKind::Fail},   {FileCall::Replace, FileFaultKind::Fail},
+      {FileCall::Replace, FileFaultKind::Refused},
+  };
+  for (auto [call, kind] : kFaults) {
+    for (uint32_t nth = 1; nth <= counts[int(call)]; ++nth) {
+      SCOPED_TRACE(testing::Message() << CallName(call) << " " << nth << " " << KindName(kind));
+      prepare();
+      {
+        ArmedFault fault(call, nth, kind);
+        act();
+      }
+      ++*injected;
+      check(call, nth, kind);
+    }
+  }
+}
 
 struct Writer {
   const char* what;
@@ -86,12 +113,6 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
       {".bmp of a PNG image", "png.bmp", [&](const char* p) { return ExportImageBmp(p, set->images[2]); },
        platform::Owner::None, msg::kBmpCreateFailed, msg::kBmpFileHeaderWriteFailed, 1, msg::kBmpWriteFailed},
   };
-  const std::pair<FileCall, FileFaultKind> faults[] = {
-      {FileCall::Create, FileFaultKind::Fail},  {FileCall::Write, FileFaultKind::Fail},
-      {FileCall::Write, FileFaultKind::Short},  {FileCall::Flush, FileFaultKind::Fail},
-      {FileCall::Close, FileFaultKind::Fail},   {FileCall::Replace, FileFaultKind::Fail},
-      {FileCall::Replace, FileFaultKind::Refused},
-  };
   const ByteVector previous = {'o', 'l', 'd'};
   uint32_t injected = 0;
   for (const Writer& w : writers) {
@@ -112,29 +133,26 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
         ASSERT_EQ(counts[int(c)], 1u) << CallName(c);
       ASSERT_GT(counts[int(FileCall::Write)], w.headerWrites);
 
-      for (auto [call, kind] : faults) {
-        for (uint32_t nth = 1; nth <= counts[int(call)]; ++nth) {
-          SCOPED_TRACE(testing::Message() << CallName(call) << " " << nth << " " << KindName(kind));
-          reset();
-          messages.messages.clear();
-          {
-            ArmedFault fault(call, nth, kind);
-            EXPECT_FALSE(w.save(path.c_str()));
-          }
-          ++injected;
-          ASSERT_EQ(messages.messages.size(), 1u);
-          EXPECT_EQ(messages.messages[0].text, ExpectedMessage(w, call, nth, kind));
-          EXPECT_EQ(messages.messages[0].caption, path);
-          EXPECT_EQ(messages.messages[0].owner, w.owner);
-          // The old file whole, or still none; and no temporary file left behind.
-          if (existing) {
-            EXPECT_EQ(test::TempDir::Read(path), previous);
-            EXPECT_EQ(dir.Files(), std::vector<std::string>{w.target});
-          } else {
-            EXPECT_TRUE(dir.Files().empty());
-          }
-        }
-      }
+      ForEachWriteFault(
+          counts, &injected,
+          [&] {
+            reset();
+            messages.messages.clear();
+          },
+          [&] { EXPECT_FALSE(w.save(path.c_str())); },
+          [&](FileCall call, uint32_t nth, FileFaultKind kind) {
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].text, ExpectedMessage(w, call, nth, kind));
+            EXPECT_EQ(messages.messages[0].caption, path);
+            EXPECT_EQ(messages.messages[0].owner, w.owner);
+            // The old file whole, or still none; and no temporary file left behind.
+            if (existing) {
+              EXPECT_EQ(test::TempDir::Read(path), previous);
+              EXPECT_EQ(dir.Files(), std::vector<std::string>{w.target});
+            } else {
+              EXPECT_TRUE(dir.Files().empty());
+            }
+          });
       // Nothing stays broken: the next save writes the same bytes as the first.
       reset();
       messages.messages.clear();
@@ -156,12 +174,6 @@ TEST(FileFaults, BulkOutputsSurviveEachFailingCall) {
   for (uint16_t id : {7, 8})
     module.Group(test::ById(id), test::GroupDirectory({{16, 16, 4, 0, 1}, {32, 32, 32, 0, 2}, {48, 48, 32, 0, 3}}));
   const std::string input = dir.Write("app.dll", module.Build().bytes);
-  const std::pair<FileCall, FileFaultKind> faults[] = {
-      {FileCall::Create, FileFaultKind::Fail},  {FileCall::Write, FileFaultKind::Fail},
-      {FileCall::Write, FileFaultKind::Short},  {FileCall::Flush, FileFaultKind::Fail},
-      {FileCall::Close, FileFaultKind::Fail},   {FileCall::Replace, FileFaultKind::Fail},
-      {FileCall::Replace, FileFaultKind::Refused},
-  };
   const ByteVector previous = {'o', 'l', 'd'};
   uint32_t injected = 0;
   for (auto [format, folder] : {std::pair(cli::OutputFormat::Ico, "ico"), std::pair(cli::OutputFormat::Png, "png"),
@@ -186,41 +198,38 @@ TEST(FileFaults, BulkOutputsSurviveEachFailingCall) {
     const auto written = outputs();
     ASSERT_GE(written.size(), 2u);
 
-    for (auto [call, kind] : faults) {
-      for (uint32_t nth = 1; nth <= counts[int(call)]; ++nth) {
-        SCOPED_TRACE(testing::Message() << CallName(call) << " " << nth << " " << KindName(kind));
-        for (auto& [name, bytes] : written) dir.Write(std::string(folder) + "/" + name, previous);
-        messages.messages.clear();
-        testing::internal::CaptureStderr();
-        {
-          ArmedFault fault(call, nth, kind);
-          EXPECT_EQ(cli::ExtractBulk(options), cli::kExitFailed);
-        }
-        const std::string errors = testing::internal::GetCapturedStderr();
-        ++injected;
-        // The same names, no temporary file; each output is new or still the old one.
-        const auto now = outputs();
-        ASSERT_EQ(now.size(), written.size());
-        std::vector<std::string> kept;
-        for (auto& [name, bytes] : now) {
-          ASSERT_TRUE(written.count(name)) << name;
-          if (bytes == previous) kept.push_back(name);
-          else EXPECT_EQ(bytes, written.at(name)) << name;
-        }
-        // The first create is the run's look at the folder: nothing is written.
-        if (call == FileCall::Create && nth == 1) {
-          EXPECT_EQ(kept.size(), written.size());
-          EXPECT_NE(errors.find("cannot write into this folder"), std::string::npos) << errors;
-          continue;
-        }
-        // Exactly one output lost, and named: on standard error, or by the codec's message.
-        ASSERT_EQ(kept.size(), 1u);
-        const bool named = errors.find(kept[0]) != std::string::npos ||
-                           (messages.messages.size() == 1 &&
-                            messages.messages[0].caption.find(kept[0]) != std::string::npos);
-        EXPECT_TRUE(named) << kept[0] << ": " << errors;
-      }
-    }
+    ForEachWriteFault(
+        counts, &injected,
+        [&] {
+          for (auto& [name, bytes] : written) dir.Write(std::string(folder) + "/" + name, previous);
+          messages.messages.clear();
+          testing::internal::CaptureStderr();
+        },
+        [&] { EXPECT_EQ(cli::ExtractBulk(options), cli::kExitFailed); },
+        [&](FileCall call, uint32_t nth, FileFaultKind) {
+          const std::string errors = testing::internal::GetCapturedStderr();
+          // The same names, no temporary file; each output is new or still the old one.
+          const auto now = outputs();
+          ASSERT_EQ(now.size(), written.size());
+          std::vector<std::string> kept;
+          for (auto& [name, bytes] : now) {
+            ASSERT_TRUE(written.count(name)) << name;
+            if (bytes == previous) kept.push_back(name);
+            else EXPECT_EQ(bytes, written.at(name)) << name;
+          }
+          // The first create is the run's look at the folder: nothing is written.
+          if (call == FileCall::Create && nth == 1) {
+            EXPECT_EQ(kept.size(), written.size());
+            EXPECT_NE(errors.find("cannot write into this folder"), std::string::npos) << errors;
+            return;
+          }
+          // Exactly one output lost, and named: on standard error, or by the codec's message.
+          ASSERT_EQ(kept.size(), 1u);
+          const bool named = errors.find(kept[0]) != std::string::npos ||
+                             (messages.messages.size() == 1 &&
+                              messages.messages[0].caption.find(kept[0]) != std::string::npos);
+          EXPECT_TRUE(named) << kept[0] << ": " << errors;
+        });
   }
   std::printf("[ faults   ] %u bulk-output faults injected\n", injected);
 }
@@ -238,9 +247,9 @@ struct Stage {
 // `load` opens and reads as the program does (showing the message); `read`
 // reads an already opened file and says why it refused it.
 template <typename Fault>
-void FailEachCall(uint32_t* injected, const std::string& path, const std::vector<Stage<Fault>>& stages, const char* openMessage,
-                      platform::Owner owner, const std::function<bool(const char*)>& load,
-                      const std::function<std::optional<Fault>(platform::File&)>& read) {
+void FailEachCall(uint32_t* injected, const std::string& path, const std::vector<Stage<Fault>>& stages,
+                  const char* openMessage, platform::Owner owner, const std::function<bool(const char*)>& load,
+                  const std::function<std::optional<Fault>(platform::File&)>& read) {
   test::MessageCapture messages;
   const auto counts = CountCalls([&] { EXPECT_TRUE(load(path.c_str())); });
   EXPECT_TRUE(messages.messages.empty());
