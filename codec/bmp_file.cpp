@@ -148,8 +148,15 @@ bool SaveBmpFile(const char* path, Bytes image) {
   out.Write(body.data.get());
   std::memcpy(body.data.get() + kBitmapInfoHeaderSize, image.data() + parts->colorTable,
               size_t(tableSize + rowBytes));
-  if (!platform::WriteExactly(*file, body.data.get(), body.size) || !file->Commit()) {
+  if (!platform::WriteExactly(*file, body.data.get(), body.size)) {
     Report(msg::kBmpWriteFailed, path);
+    return false;
+  }
+  if (auto committed = file->Commit(); !committed) {
+    // A target that is read-only or held open cannot be made anew.
+    Report(committed.reason() == platform::CommitFault::TargetRefused ? msg::kBmpCreateFailed
+                                                                       : msg::kBmpWriteFailed,
+           path);
     return false;
   }
   return true;

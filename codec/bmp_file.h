@@ -52,8 +52,9 @@ PackedDib LoadBmpFile(const char* path);
 // Writes the colour picture of an icon image as a bitmap file. `image` holds
 // the image's bytes from its header on (doubled biHeight, colour table, colour
 // rows, mask); the file gets the header with the true height, the colour
-// table and the colour rows, and no mask. A failure leaves any existing file
-// of that name as it was. The image is not changed.
+// table and the colour rows, and no mask. A failure is shown (no owner window,
+// the path as caption) and leaves any existing file of that name as it was.
+// The image is not changed.
 bool SaveBmpFile(const char* path, Bytes image);
 
 }  // namespace pk

@@ -180,7 +180,10 @@ std::optional<std::vector<uint8_t>> EncodeIconFile(const IconSet& set) {
 
 bool SaveIconFile(const IconSet& set, const char* path) {
   auto bytes = EncodeIconFile(set);
-  if (!bytes) return false;
+  if (!bytes) {
+    Report(msg::kIcoWriteFailed, path);
+    return false;
+  }
 
   auto file = platform::CreateReplacementFile(path);
   if (!file) {
@@ -191,10 +194,21 @@ bool SaveIconFile(const IconSet& set, const char* path) {
     Report(msg::kIcoHeaderWriteFailed, path);
     return false;
   }
-  // Directory and images in one piece: a failure there has no message of its own.
+  // Directory and images in one piece. Every failure from here on is said
+  // too: the old file survives it, but the user must not believe it saved.
   const uint32_t rest = uint32_t(bytes->size() - kIconFileHeaderSize);
-  if (rest != 0 && !WriteExactly(*file, bytes->data() + kIconFileHeaderSize, rest)) return false;
-  return file->Commit();
+  if (rest != 0 && !WriteExactly(*file, bytes->data() + kIconFileHeaderSize, rest)) {
+    Report(msg::kIcoWriteFailed, path);
+    return false;
+  }
+  if (auto committed = file->Commit(); !committed) {
+    // A target that is read-only or held open cannot be made anew.
+    Report(committed.reason() == platform::CommitFault::TargetRefused ? msg::kIcoCreateFailed
+                                                                       : msg::kIcoWriteFailed,
+           path);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace pk

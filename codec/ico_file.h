@@ -46,8 +46,9 @@ Result<std::unique_ptr<IconSet>, IcoFault> ReadIconFile(platform::File& file, co
 std::unique_ptr<IconSet> LoadIconFile(const char* path);
 
 // Writes the record as an .ico file: header, directory, images back to back,
-// every DIB header with biSizeImage 0. A failure leaves any existing file of
-// that name as it was. The record is not changed.
+// every DIB header with biSizeImage 0. A failure is shown (caption: the path;
+// owner: the main window) and leaves any existing file of that name as it was.
+// The record is not changed.
 bool SaveIconFile(const IconSet& set, const char* path);
 
 // The bytes SaveIconFile writes for the record; none when the record does not

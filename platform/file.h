@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/result.h"
+
 namespace pk::platform {
 
 class File {
@@ -40,13 +42,23 @@ inline bool WriteExactly(File& file, const void* buffer, uint32_t count) {
 // Opens an existing file for reading, without sharing; none when it cannot.
 std::unique_ptr<File> OpenFileForRead(const char* path);
 
+// Why Commit() failed. The target keeps its previous bytes (or stays absent)
+// whatever the reason.
+enum class CommitFault {
+  Flush,          // the bytes could not be put on disk
+  Close,          // closing the temporary file failed
+  Replace,        // the target could not be replaced (an I/O error, or no file to commit)
+  TargetRefused,  // the target is read-only or held open by another program
+};
+
 // A file being written in place of `path`. The bytes go to a temporary file in
 // the same folder; Commit() puts it in place of the target (replacing any file
-// of that name). Destroyed without a successful Commit(), it removes the
+// of that name) in one step, so the target is always either its old bytes or
+// all the new ones. Destroyed without a successful Commit(), it removes the
 // temporary file and the target stays as it was.
 class ReplacementFile : public File {
  public:
-  virtual bool Commit() = 0;
+  virtual Status<CommitFault> Commit() = 0;
 };
 
 // Whether Commit() waits until the bytes are on disk before the name points at

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_faults.h"
 #include "platform/win32/unique_handle.h"
 
 namespace pk::platform {
@@ -20,6 +21,11 @@ class Win32File : public ReplacementFile {
   }
 
   bool Read(void* buffer, uint32_t count, uint32_t* done) override {
+    *done = 0;
+    if (auto fault = TakeFileFault(FileCall::Read)) {
+      if (*fault != FileFaultKind::Short) return SetLastError(ERROR_READ_FAULT), false;
+      count /= 2;
+    }
     DWORD n = 0;
     BOOL ok = ReadFile(handle_.Get(), buffer, count, &n, nullptr);
     *done = n;
@@ -27,6 +33,11 @@ class Win32File : public ReplacementFile {
   }
 
   bool Write(const void* buffer, uint32_t count, uint32_t* done) override {
+    *done = 0;
+    if (auto fault = TakeFileFault(FileCall::Write)) {
+      if (*fault != FileFaultKind::Short) return SetLastError(ERROR_WRITE_FAULT), false;
+      count /= 2;
+    }
     DWORD n = 0;
     BOOL ok = WriteFile(handle_.Get(), buffer, count, &n, nullptr);
     *done = n;
@@ -34,6 +45,7 @@ class Win32File : public ReplacementFile {
   }
 
   bool SeekFromStart(int32_t offset) override {
+    if (TakeFileFault(FileCall::Seek)) return SetLastError(ERROR_SEEK), false;
     // SetFilePointer takes the low 32 bits as a signed distance: a negative
     // position from the start fails with ERROR_NEGATIVE_SEEK.
     DWORD result = SetFilePointer(handle_.Get(), offset, nullptr, FILE_BEGIN);
@@ -46,23 +58,18 @@ class Win32File : public ReplacementFile {
     return uint64_t(size.QuadPart);
   }
 
-  bool Commit() override {
-    if (tempPath_.empty() || !handle_) return false;
-    if (durability_ == Durability::Flushed && !FlushFileBuffers(handle_.Get())) return false;
-    handle_.Reset();
-    // ReplaceFile keeps the target's attributes and security; it needs an
-    // existing target, so a new file is moved into place instead.
-    BOOL ok;
-    if (GetFileAttributesA(targetPath_.c_str()) != INVALID_FILE_ATTRIBUTES)
-      ok = ReplaceFileA(targetPath_.c_str(), tempPath_.c_str(), nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    else
-      ok = MoveFileExA(tempPath_.c_str(), targetPath_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING |
-                           (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0));
-    if (!ok) return false;
+  Status<CommitFault> Commit() override {
+    if (tempPath_.empty() || !handle_) return CommitFault::Replace;
+    const bool flush = durability_ == Durability::Flushed;
+    if (flush && (TakeFileFault(FileCall::Flush) || !FlushFileBuffers(handle_.Get()))) return CommitFault::Flush;
+    const bool closeFault = TakeFileFault(FileCall::Close).has_value();
+    if (!CloseHandle(handle_.Release()) || closeFault) return CommitFault::Close;
+    const DWORD error = Replace();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+      return CommitFault::TargetRefused;
+    if (error != NO_ERROR) return CommitFault::Replace;
     tempPath_.clear();
-    return true;
+    return {};
   }
 
   void SetReplacement(std::string temp, std::string target, Durability durability) {
@@ -72,6 +79,28 @@ class Win32File : public ReplacementFile {
   }
 
  private:
+  // Puts the temporary file in the target's place; the system's error code.
+  // MoveFileEx swaps the name over in one step, so a failure leaves the old
+  // target whole. (ReplaceFile can fail half way, with the old file gone and
+  // the new bytes only under the temporary name that the clean-up deletes.)
+  DWORD Replace() {
+    if (auto fault = TakeFileFault(FileCall::Replace))
+      return *fault == FileFaultKind::Refused ? ERROR_SHARING_VIOLATION : ERROR_WRITE_FAULT;
+    const DWORD attributes = GetFileAttributesA(targetPath_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      // A read-only file is not replaced, as creating it anew would be refused.
+      if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+      // The new file keeps the flags the user sees on the old one.
+      constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+      if (attributes & kKept) SetFileAttributesA(tempPath_.c_str(), attributes & kKept);
+    }
+    const DWORD flags =
+        MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
+    if (MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), flags)) return NO_ERROR;
+    return GetLastError();
+  }
+
   win32::UniqueKernelHandle handle_;
   Durability durability_ = Durability::Flushed;
   std::string tempPath_;
@@ -97,6 +126,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<File> OpenFileForRead(const char* path) {
+  if (TakeFileFault(FileCall::Open)) return nullptr;
   HANDLE h = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32File>(h);
@@ -109,7 +139,9 @@ std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durabil
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
   char temp[MAX_PATH];
   if (!GetTempFileNameA(FolderOf(target).c_str(), "pk", 0, temp)) return nullptr;
-  HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = TakeFileFault(FileCall::Create)
+                 ? INVALID_HANDLE_VALUE
+                 : CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     DeleteFileA(temp);
     return nullptr;

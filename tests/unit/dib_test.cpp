@@ -3,6 +3,7 @@
 #include "base/dib_pixels.h"
 #include "codec/dib.h"
 #include "codec/icon_set.h"
+#include "platform/portable/core/icon_decode.h"
 #include "tests/support/ico_builder.h"
 
 namespace pk {
@@ -155,6 +156,29 @@ TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
   EXPECT_FALSE(BindIconImage(nullptr));
   IconSetImage empty;
   EXPECT_FALSE(BindIconImage(&empty));
+}
+
+// A huge biClrUsed wraps the 16-bit table size; the binding and the portable
+// decoder must then both find the rows right behind the short table.
+TEST(BindIconImage, DecoderFindsTheRowsWhereBindingDoesBehindAWrappedTable) {
+  for (uint32_t clrUsed : {16384u, 16385u, 0x40000001u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(clrUsed);
+    BitmapInfoHeader h = Header(2, 24, clrUsed);
+    const uint32_t entries = DibColorTableSize(h) / 4;
+    auto bytes = test::DibImage(2, 2, 24, {.clrUsed = clrUsed, .tableEntries = entries});
+    IconSetImage image;
+    ASSERT_TRUE(image.AssignData(Bytes(bytes.data(), bytes.size())));
+    ASSERT_TRUE(BindIconImage(&image));
+    ASSERT_EQ(image.xorBits - image.data.get(), 40 + entries * 4);
+    auto picture = platform::DecodeDibIcon(bytes);
+    ASSERT_TRUE(picture);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 2; ++x) {
+        const uint8_t* bgr = image.xorBits + (1 - y) * 8 + x * 3;  // rows bottom first
+        EXPECT_EQ(picture->pixels[size_t(y) * 2 + x],
+                  0xFF000000u | uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0]);
+      }
+  }
 }
 
 TEST(BindIconImage, DescribesPngImagesFromTheirHeader) {

@@ -72,6 +72,16 @@ TEST(Win32File, ReplacementTouchesTheTargetOnlyOnCommit) {
     ASSERT_TRUE(file->Commit());
   }
   EXPECT_EQ(test::TempDir::Read(path), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  // A hidden file stays hidden when it is replaced.
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  {
+    auto file = platform::CreateReplacementFile(path.c_str());
+    uint32_t done;
+    ASSERT_TRUE(file->Write("de", 2, &done));
+    ASSERT_TRUE(file->Commit());
+  }
+  EXPECT_EQ(test::TempDir::Read(path), (std::vector<uint8_t>{'d', 'e'}));
+  EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
   std::string fresh = dir.Path("new.ico");
   auto file = platform::CreateReplacementFile(fresh.c_str());
   ASSERT_TRUE(file);
