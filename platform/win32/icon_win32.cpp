@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/icon.h"
+#include "platform/win32/icon_handle.h"
 #include "platform/win32/unique_handle.h"
 
 namespace pk::platform {
@@ -13,6 +14,8 @@ namespace {
 HICON AsHicon(const NativeIcon* icon) { return reinterpret_cast<HICON>(const_cast<NativeIcon*>(icon)); }
 IconHandle Own(HICON icon) { return IconHandle(reinterpret_cast<NativeIcon*>(win32::UniqueIcon(icon).Transfer())); }
 }  // namespace
+
+IconHandle AdoptIcon(HICON icon) { return Own(icon); }
 
 void NativeIconDeleter::operator()(NativeIcon* icon) const { win32::CloseCounted<win32::IconTraits>(AsHicon(icon)); }
 

@@ -3,6 +3,7 @@
 #include "codec/icon_group.h"
 #include "framework/win_app.h"
 #include "platform/main_window.h"
+#include "platform/win32/icon_handle.h"
 #include "platform/message_box.h"
 #include "res/maker.h"
 #include "res/resource.h"
@@ -16,11 +17,6 @@ namespace {
 // Posted at start-up: the file named on the command line opens once the
 // window is up, so that its messages have an owner to show over.
 constexpr UINT kOpenCommandLineMessage = WM_APP + 1;
-
-HICON NativeHandle(const pk::platform::IconHandle& icon) {
-  // On Windows a platform icon is the HICON itself.
-  return reinterpret_cast<HICON>(icon.get());
-}
 
 }  // namespace
 
@@ -196,11 +192,11 @@ void MainDialog::RefreshPreview() {
 }
 
 void MainDialog::SetPreviewIcon(pk::platform::IconHandle icon) {
-  SendDlgItemMessageA(m_hWnd, IDC_PREVIEW, STM_SETICON, reinterpret_cast<WPARAM>(NativeHandle(icon)), 0);
+  SendDlgItemMessageA(m_hWnd, IDC_PREVIEW, STM_SETICON, reinterpret_cast<WPARAM>(pk::platform::HiconOf(icon)), 0);
   previewIcon = std::move(icon);
 }
 
-HICON MainDialog::PreviewIcon() const { return NativeHandle(previewIcon); }
+HICON MainDialog::PreviewIcon() const { return pk::platform::HiconOf(previewIcon); }
 
 void MainDialog::OnDestroy() {
   CDialog::OnDestroy();

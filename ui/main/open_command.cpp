@@ -12,15 +12,11 @@
 #include "platform/message_box.h"
 #include "res/resource.h"
 #include "ui/main/main_dialog.h"
+#include "platform/win32/icon_handle.h"
 #include "ui/main/source_path.h"
 #include "ui_messages.h"
 
 namespace {
-
-pk::platform::IconHandle OwnIcon(HICON icon) {
-  // On Windows a platform icon is the HICON itself.
-  return pk::platform::IconHandle(reinterpret_cast<pk::platform::NativeIcon*>(icon));
-}
 
 void ShowError(const char* text) {
   pk::platform::ShowMessage(pk::platform::Owner::MainWindow, text, pk::ui_msg::kErrorCaption);
@@ -61,7 +57,7 @@ void MainDialog::OpenIconFile() {
   // 1 is the shell's answer for a file that is no icon file at all: not an icon.
   if (extracted == reinterpret_cast<HICON>(1)) extracted = nullptr;
   if (extracted) iconList.AddString(sourcePath.c_str());
-  SetPreviewIcon(OwnIcon(extracted));
+  SetPreviewIcon(pk::platform::AdoptIcon(extracted));
 }
 
 void MainDialog::OpenBitmapFile() {
