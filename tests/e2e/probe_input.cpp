@@ -24,11 +24,12 @@ void Report(bool ok, const char* what) {
   if (!ok) failed = true;
 }
 
-// Arguments arrive in the ANSI code page (Wine converts them from the locale).
+// The probe's main hands every argument over as UTF-8 (it reads the wide
+// command line), whatever the code page.
 std::wstring FromArgument(const char* text) {
-  int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
   std::wstring out(size_t(n > 0 ? n - 1 : 0), L'\0');
-  if (n > 1) ::MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
+  if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
   return out;
 }
 
