@@ -55,6 +55,12 @@ bool SaveIconFile(const IconSet& set, const char* path);
 // fit the format's 32-bit offsets or memory cannot be had.
 std::optional<std::vector<uint8_t>> EncodeIconFile(const IconSet& set);
 
+// True when the file opens and begins with an icon directory (reserved word
+// 0, type 1, at least one entry) whose entries and images all lie inside the
+// file. The shell's icon extraction reads wherever a directory points, so it
+// is asked only about such files.
+bool IconDirectoryFitsFile(const char* path);
+
 // Reads the 6-byte header at the file's position: the image count, or -1 when
 // it is short, its reserved word is not 0 or its type is not 1.
 int32_t ReadIconFileHeader(platform::File& file);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/bytes.h"
 #include "base/result.h"
 
 namespace pk::platform {
@@ -41,6 +42,23 @@ inline bool WriteExactly(File& file, const void* buffer, uint32_t count) {
 
 // Opens an existing file for reading, without sharing; none when it cannot.
 std::unique_ptr<File> OpenFileForRead(const char* path);
+
+// A read-only file over bytes held in memory, which must outlive it. It reads,
+// seeks and comes up short exactly as a file on disk of those bytes does, so
+// the readers can take bytes that never were on disk (and the fuzz targets
+// run without touching one). Writes fail.
+class MemoryFile final : public File {
+ public:
+  explicit MemoryFile(Bytes bytes) : bytes_(bytes) {}
+  bool Read(void* buffer, uint32_t count, uint32_t* done) override;
+  bool Write(const void* buffer, uint32_t count, uint32_t* done) override;
+  bool SeekFromStart(int32_t offset) override;
+  uint64_t Length() override { return bytes_.size(); }
+
+ private:
+  Bytes bytes_;
+  uint64_t position_ = 0;
+};
 
 // Why Commit() failed. The target keeps its previous bytes (or stays absent)
 // whatever the reason.

@@ -127,14 +127,14 @@ check "save as: every image of the icon file, under a Chinese name" cmp "$files/
 
 # ---- refused by the reader, shown by the shell: listed, but nothing to save or copy
 expect "open: an .ico the reader refuses and the shell shows" \
-  "$(lines "$OPEN" "box caption=$(f past-end.ico) text=读图标内容出错!" "$(one "$(f past-end.ico)")" "$ON" "preview icon=1")" \
-  open Pixelkite "$(f past-end.ico)"
+  "$(lines "$OPEN" "box caption=$(f short-mask.ico) text=图标内部格式转换出错!" "$(one "$(f short-mask.ico)")" "$ON" "preview icon=1")" \
+  open Pixelkite "$(f short-mask.ico)"
 expect "save as: nothing to save without a record" \
-  "$(lines "$SAVE" "$NOTHING_TO_SAVE" "$(one "$(f past-end.ico)")" "$ON" "preview icon=1")" \
+  "$(lines "$SAVE" "$NOTHING_TO_SAVE" "$(one "$(f short-mask.ico)")" "$ON" "preview icon=1")" \
   save Pixelkite "$(f refused.ico)"
 check "save as: nothing written" absent "$files/refused.ico"
 expect "copy: nothing to copy without a record" \
-  "$(lines "$NOTHING_TO_COPY" "clipboard none" "$(one "$(f past-end.ico)")" "$ON" "preview icon=1")" \
+  "$(lines "$NOTHING_TO_COPY" "clipboard none" "$(one "$(f short-mask.ico)")" "$ON" "preview icon=1")" \
   copy Pixelkite --held "$(winpath "$work/none.dib")"
 
 # ---- a PE32+ module with integer groups: text order, the selected group saved

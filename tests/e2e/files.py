@@ -76,13 +76,14 @@ def make(folder, sample):
     write("os2.bmp", bytes(os2))
     # An icon whose first image is 32 x 32 at 4 bits, with two more behind it.
     write("four.ico", ico([(32, 4, icon_image(32, 4)), (16, 8, icon_image(16, 8)), (48, 24, icon_image(48, 24))]))
-    # The reader refuses an entry that reaches past the end of the file; the
-    # shell's extraction only reads the image it shows.
+    # The reader refuses the last image, whose mask is cut short; the shell's
+    # extraction only reads the image it shows. (A file whose directory points
+    # past its end is not given to the shell at all.)
     data = bytearray(open(sample, "rb").read())
     count = struct.unpack_from("<H", data, 4)[0]
     size_at = 6 + 16 * (count - 1) + 8
-    struct.pack_into("<I", data, size_at, struct.unpack_from("<I", data, size_at)[0] + 100000)
-    write("past-end.ico", bytes(data))
+    struct.pack_into("<I", data, size_at, struct.unpack_from("<I", data, size_at)[0] - 4)
+    write("short-mask.ico", bytes(data[:-4]))
     write("text.exe", b"This is a text file, not a module.\r\n")
     # A 16-bit (NE) module header: the system does not open these as data.
     ne = bytearray(0x80)

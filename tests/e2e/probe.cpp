@@ -24,7 +24,8 @@
 //                                                  filled and the preview set, against
 //                                                  LoadLibraryExA + EnumResourceNamesA
 //
-// and the commands that press keys and answer boxes (probe_input.cpp).
+// and the commands that press keys and answer boxes (probe_input.cpp), and
+// the run over a hostile corpus (probe_hostile.cpp).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -35,10 +36,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/probe.h"
+
 // The user's commands of probe_input.cpp; -1 for any other command.
 int RunUserCommand(const std::string& command, int argc, char** argv);
 
-namespace {
+namespace probe {
 
 int failures = 0;
 
@@ -243,14 +246,19 @@ void ReadAndDismissBox(HWND box) {
       ++icons;
     }
   }
-  std::printf("box caption=%s text=%s%s%s\n", Narrow(Text(box)).c_str(),
-              Narrow(Text(::GetDlgItem(box, kMessageText))).c_str(), buttons == 1 && ok ? "" : " (not one OK button)",
-              icons ? " (with an icon)" : "");
-  if (!(buttons == 1 && ok) || icons) ++failures;
+  SeenBox seen{Narrow(Text(box)), Narrow(Text(::GetDlgItem(box, kMessageText))), buttons == 1 && ok && !icons};
+  if (boxLog) {
+    boxLog->push_back(seen);
+  } else {
+    std::printf("box caption=%s text=%s%s%s\n", seen.caption.c_str(), seen.text.c_str(),
+                buttons == 1 && ok ? "" : " (not one OK button)", icons ? " (with an icon)" : "");
+    if (!seen.plain) ++failures;
+  }
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
 
 bool describeDialogs = true;
+std::vector<SeenBox>* boxLog = nullptr;
 
 // Prints the file dialog's filters and whether it shows the read-only box.
 void DescribeFileDialog(HWND fileDialog) {
@@ -629,7 +637,9 @@ int Bench(HWND dialog, const char* module, const char* between, int rounds) {
   return failures ? 1 : 0;
 }
 
-}  // namespace
+}  // namespace probe
+
+using namespace probe;
 
 int main() {
   // Arguments as UTF-8 whatever the code page: paths may be Chinese.
@@ -664,6 +674,7 @@ int main() {
     return 0;
   }
   if (int result = RunUserCommand(command, argc, argv); result >= 0) return result;
+  if (int result = RunHostileCommand(command, argc, argv); result >= 0) return result;
   HWND dialog = MainWindow(title);
   Check(dialog != nullptr, "the window is there");
   if (!dialog) return 1;

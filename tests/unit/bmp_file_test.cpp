@@ -28,11 +28,17 @@ class BmpFileTest : public testing::Test {
     path_ = dir_.Write("in.bmp", bytes);
     return LoadBmpFile(path_.c_str());
   }
-  // Why the reader refuses the file last loaded.
+  // Why the reader refuses the file last loaded. The same bytes held in
+  // memory (as the fuzz targets hand them over) are refused for the same reason.
   BmpFault Refusal() {
     auto file = platform::OpenFileForRead(path_.c_str());
     auto dib = ReadBmpFile(*file);
     EXPECT_FALSE(dib);
+    const auto bytes = test::TempDir::Read(path_);
+    platform::MemoryFile memory(bytes);
+    auto fromMemory = ReadBmpFile(memory);
+    EXPECT_FALSE(fromMemory);
+    if (!dib && !fromMemory) EXPECT_EQ(dib.reason(), fromMemory.reason());
     return dib ? BmpFault::OpenFailed : dib.reason();
   }
   test::TempDir dir_;

@@ -19,11 +19,17 @@ class IcoFileTest : public testing::Test {
     path_ = dir_.Write("in.ico", bytes);
     return LoadIconFile(path_.c_str());
   }
-  // Why the reader refuses the file last loaded.
+  // Why the reader refuses the file last loaded. The same bytes held in
+  // memory (as the fuzz targets hand them over) are refused for the same reason.
   IcoFault Refusal() {
     auto file = platform::OpenFileForRead(path_.c_str());
     auto set = ReadIconFile(*file, path_.c_str());
     EXPECT_FALSE(set);
+    const auto bytes = test::TempDir::Read(path_);
+    platform::MemoryFile memory(bytes);
+    auto fromMemory = ReadIconFile(memory, path_.c_str());
+    EXPECT_FALSE(fromMemory);
+    if (!set && !fromMemory) EXPECT_EQ(set.reason(), fromMemory.reason());
     return set ? IcoFault::OpenFailed : set.reason();
   }
   test::TempDir dir_;
@@ -114,6 +120,48 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
     EXPECT_EQ(messages_.messages[0].caption, path_);
     EXPECT_EQ(messages_.messages[0].owner, platform::Owner::MainWindow);
   }
+}
+
+// The shell's extraction is given only files whose directory and images lie
+// inside them: it reads wherever an entry points.
+TEST_F(IcoFileTest, OnlyWholeIconDirectoriesAreHandedToTheShell) {
+  auto image = DibImage(32, 32, 4);
+  auto cutMask = image;
+  cutMask.resize(cutMask.size() - 4);
+  auto endsShort = IcoBuilder().Add(image).Build();
+  endsShort.resize(endsShort.size() - 1);
+  const std::string data = std::string(PK_SOURCE_DIR) + "/tests/data/ico/";
+  // Files that ended the program once, in the shell's extraction.
+  const auto pastEnd = test::TempDir::Read(data + "directory-past-end.ico");
+  const auto at2Gib = test::TempDir::Read(data + "image-offset-2-gib.ico");
+  ASSERT_FALSE(pastEnd.empty() || at2Gib.empty()) << "the regression files under " << data;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool whole;
+  } cases[] = {
+      {"two images", IcoBuilder().Add(image).Add(PngImage(48, 48)).Build(), true},
+      {"an image the reader refuses, inside the file", IcoBuilder().Add(cutMask).Build(), true},
+      {"an image over the directory", IcoBuilder().Add(image).Offset(6).Build(), true},
+      {"an image of no bytes", IcoBuilder().Add(image).Size(0).Build(), true},
+      {"empty file", {}, false},
+      {"a cursor file", IcoBuilder().Type(2).Add(image).Build(), false},
+      {"no images", IcoBuilder().Build(), false},
+      {"a module", {'M', 'Z', 0x90, 0, 3, 0, 0, 0}, false},
+      {"a directory past the end", pastEnd, false},
+      {"an image at 2 GiB", at2Gib, false},
+      {"an image past the end", IcoBuilder().Add(image).Offset(100000).Build(), false},
+      {"an image one byte longer than the file", endsShort, false},
+      {"offset plus size wraps", IcoBuilder().Add(image).Offset(0x100).Size(0xFFFFFFF0u).Build(), false},
+      {"the second image past the end", IcoBuilder().Add(image).Add(image).Size(0x10000).Build(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir_.Write("whole.ico", c.bytes);
+    EXPECT_EQ(IconDirectoryFitsFile(path.c_str()), c.whole);
+  }
+  EXPECT_FALSE(IconDirectoryFitsFile(dir_.Path("absent.ico").c_str()));
+  EXPECT_TRUE(messages_.messages.empty()) << "the check shows nothing";
 }
 
 TEST_F(IcoFileTest, MissingFileCannotBeOpened) {

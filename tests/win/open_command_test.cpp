@@ -12,6 +12,7 @@
 #include <set>
 
 #include "platform/win32/unique_handle.h"
+#include "codec_messages.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "tests/support/bmp_builder.h"
@@ -247,6 +248,19 @@ TEST_F(OpenCommandTest, TheFirstDroppedFileOpens) {
   EXPECT_EQ(dialog.Record()->imageCount, 2u);
   EXPECT_TRUE(dialog.PreviewIcon());
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
+}
+
+TEST_F(OpenCommandTest, ADroppedNameLongerThanAPathOpensWholeAndFails) {
+  // Cut to fit a buffer of MAX_PATH, the name would be another one: here a
+  // folder's, with no extension, which would be opened as a module.
+  const std::string name = dir.Path(std::string(150, 'd') + "\\" + std::string(150, 'e') + ".ico");
+  ASSERT_GT(name.size(), size_t(MAX_PATH));
+  SendMessageA(dialog, WM_DROPFILES, WPARAM(MakeDrop({name})), 0);
+  ASSERT_EQ(capture.messages.size(), 2u);
+  EXPECT_EQ(capture.messages[0].caption, name);
+  EXPECT_EQ(capture.messages[0].text, msg::kIcoOpenFailed);
+  EXPECT_EQ(capture.messages[1].text, ui_msg::kNoIcons);
+  EXPECT_EQ(dialog.Count(), 0);
 }
 
 // Distinct mappings (files and images) in the address space: a module left

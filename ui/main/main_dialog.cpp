@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/settings_dialog.h"
+#include "ui/main/test_hooks.h"
 #include "ui_messages.h"
 #include "updater/nub_updater.h"
 
@@ -165,6 +166,7 @@ void MainDialog::OnPaint() {
 }
 
 LRESULT MainDialog::WindowProc(UINT message, WPARAM w, LPARAM l) {
+  if (LRESULT answer = 0; AnswerTestMessage(m_hWnd, message, w, l, &answer)) return answer;
   // Rendering into a bitmap follows the minimised paint as well.
   if (message == WM_PRINTCLIENT && IsIconic()) {
     CDC dc = CDC::Borrow(reinterpret_cast<HDC>(w));

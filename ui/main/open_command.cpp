@@ -2,6 +2,7 @@
 // file named on the command line. The file's extension decides whether it is
 // an icon file, a bitmap file or a module; the list gets one entry per icon.
 #include <cstring>
+#include <string>
 
 #include "codec/group_list.h"
 #include "codec/bitmap_icon.h"
@@ -53,7 +54,12 @@ void MainDialog::OpenIconFile() {
   // The reader's result is what Save as and Copy work on; whether the file
   // is listed is the shell's decision, which also makes the preview.
   currentRecord = pk::LoadIconFile(sourcePath.c_str());
-  HICON extracted = ::ExtractIconA(AfxGetInstanceHandle(), sourcePath.c_str(), 0);
+  // The shell's extraction reads wherever the directory points, past the end
+  // of the file too, and a read outside its view of the file ends the
+  // program: it is asked only about whole icon files.
+  HICON extracted = pk::IconDirectoryFitsFile(sourcePath.c_str())
+                        ? ::ExtractIconA(AfxGetInstanceHandle(), sourcePath.c_str(), 0)
+                        : nullptr;
   // 1 is the shell's answer for a file that is no icon file at all: not an icon.
   if (extracted == reinterpret_cast<HICON>(1)) extracted = nullptr;
   if (extracted) iconList.AddString(sourcePath.c_str());
@@ -139,11 +145,14 @@ void MainDialog::ResetIconList() {
 }
 
 void MainDialog::OnDropFiles(HDROP drop) {
-  char path[MAX_PATH] = {};
-  const UINT length = ::DragQueryFileA(drop, 0, path, sizeof path);
+  // Only the first file of a drop is opened, by its whole name: a name cut to
+  // fit a buffer would name another file. One too long to open fails there
+  // with the messages it gets from the command line.
+  const UINT length = ::DragQueryFileA(drop, 0, nullptr, 0);
+  std::string path(length, '\0');
+  const UINT copied = length > 0 ? ::DragQueryFileA(drop, 0, path.data(), length + 1) : 0;
   ::DragFinish(drop);
-  // Only the first file of a drop is opened.
-  if (length > 0 && length < sizeof path) OpenPath(path);
+  if (copied == length && length > 0) OpenPath(path);
 }
 
 void MainDialog::OpenCommandLineFile() {
