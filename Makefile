@@ -3,7 +3,9 @@
 #   make test   runs every test suite
 #   make bench  compares the command line with peer tools (installs them first)
 #   make dist   zips the shipped 32-bit program, its update library and the command line
-.PHONY: run test setup build clean bench dist
+#   make fuzz-campaign [SECONDS=600] [PROCS=2]
+#               runs every fuzz target with sanitizers and prints its figures
+.PHONY: run test setup build clean bench dist fuzz-campaign
 
 setup:
 	@bash scripts/setup.sh
@@ -22,6 +24,11 @@ bench: build
 	cmake --preset win64 >/dev/null && cmake --build build/win64 -j$$(nproc) --target Pixelkite pk_e2e_probe
 	@bash bench/setup.sh
 	@bash bench/run.sh
+
+SECONDS ?= 600
+PROCS ?= $(shell nproc)
+fuzz-campaign: setup
+	@bash scripts/fuzz-campaign.sh $(SECONDS) $(PROCS)
 
 dist: setup
 	@bash scripts/dist.sh

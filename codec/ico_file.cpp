@@ -96,6 +96,10 @@ Result<std::unique_ptr<IconSet>, IcoFault> ReadIconFile(platform::File& file, co
   if (!set) return IcoFault::RecordAlloc;
   int32_t count = ReadIconFileHeader(file);
   if (count < 0) return IcoFault::BadHeader;
+  // A directory the file cannot hold is refused before a record of up to
+  // 65535 images is made for it.
+  if (!RangeFits(kIconFileHeaderSize, uint64_t(count) * kIconFileEntrySize, file.Length()))
+    return IcoFault::DirectoryShort;
   try {
     set->images.resize(uint32_t(count));
   } catch (const std::bad_alloc&) {

@@ -83,6 +83,31 @@ Seeds ModuleSeeds() {
   return seeds;
 }
 
+// Single icon images: DIBs of every depth (one with a colour table of 2^16
+// + 1 entries claimed), PNG streams, a PNG with a damaged header.
+Seeds IconImageSeeds() {
+  using namespace pk::test;
+  Seeds seeds;
+  for (uint16_t bits : {1, 4, 8, 16, 24, 32}) seeds.push_back(DibImage(16, 16, bits));
+  seeds.push_back(DibImage(7, 3, 8, {.clrUsed = 0x10001, .tableEntries = 1}));
+  seeds.push_back(PngImage(16, 16));
+  seeds.push_back(PngImage(1, 40));
+  auto damaged = PngImage(8, 8);
+  damaged[20] ^= 0xFF;
+  seeds.push_back(damaged);
+  return seeds;
+}
+
+// Entry texts for the list order, three to an input, split at zero bytes.
+Seeds ListOrderSeeds() {
+  auto triple = [](std::string a, std::string b, std::string c) {
+    std::string all = a + '\0' + b + '\0' + c;
+    return std::vector<uint8_t>(all.begin(), all.end());
+  };
+  return {triple("Icon [1]", "Icon [10]", "Icon [2]"), triple("Icon [MAIN]", "Icon [main]", "Icon [MA-IN]"),
+          triple("Icon [\xD6\xD0\xCE\xC4]", "Icon [a'b]", "Icon [_x]"), triple("\x81", "\x81\x40", "")};
+}
+
 // Names for the output-name cleaner: an encoding-and-length byte, then text.
 Seeds SafeNameSeeds() {
   Seeds seeds;
@@ -129,6 +154,8 @@ struct Target {
 const std::vector<Target>& Targets() {
   static const std::vector<Target> targets = {
       {"ico", IcoSeeds},
+      {"icon_image", IconImageSeeds},
+      {"list_order", ListOrderSeeds},
       {"module", ModuleSeeds},
       {"bmp", BmpSeeds},
       {"bmp_import", BmpImportSeeds},
