@@ -157,14 +157,17 @@ std::unique_ptr<IconSet> LoadIconFile(const char* path) {
 
 bool IconDirectoryFitsFile(const char* path) {
   auto file = platform::OpenFileForRead(path);
-  if (!file) return false;
-  const int32_t count = ReadIconFileHeader(*file);
+  return file && IconDirectoryFitsFile(*file);
+}
+
+bool IconDirectoryFitsFile(platform::File& file) {
+  const int32_t count = ReadIconFileHeader(file);
   if (count <= 0) return false;
-  const uint64_t length = file->Length();
+  const uint64_t length = file.Length();
   const uint32_t directorySize = uint32_t(count) * kIconFileEntrySize;
   if (!RangeFits(kIconFileHeaderSize, directorySize, length)) return false;
   std::vector<uint8_t> directory(directorySize);
-  if (!ReadExactly(*file, directory.data(), directorySize)) return false;
+  if (!ReadExactly(file, directory.data(), directorySize)) return false;
   for (uint32_t i = 0; i < uint32_t(count); ++i) {
     const IconDirEntry entry = *ReadIconDirEntry(Bytes(directory.data(), directorySize), IconDirKind::File, i);
     if (!RangeFits(entry.imageOffset, entry.bytesInRes, length)) return false;

@@ -60,6 +60,8 @@ std::optional<std::vector<uint8_t>> EncodeIconFile(const IconSet& set);
 // file. The shell's icon extraction reads wherever a directory points, so it
 // is asked only about such files.
 bool IconDirectoryFitsFile(const char* path);
+// The same question about a file already open, read from its position.
+bool IconDirectoryFitsFile(platform::File& file);
 
 // Reads the 6-byte header at the file's position: the image count, or -1 when
 // it is short, its reserved word is not 0 or its type is not 1.

@@ -1,6 +1,7 @@
 // Our module resource reader (PE32, PE32+, NE) on arbitrary bytes, with the
-// group loader, the list and the best-fit choice on whatever it finds: every
-// read must stay inside the input, every walk must end.
+// group loader, the list, the preview's icon and the best-fit choice on
+// whatever it finds: every read must stay inside the input, every walk must
+// end.
 //
 // Plain byte mutation rarely gets past a module's headers, so the target has
 // its own mutator: most mutations land inside the resource data (the section
@@ -168,6 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (chosen++ == 16) break;
     if (auto group = module.FindResourceBytes(pk::platform::kResourceTypeGroupIcon, name))
       (void)pk::portable::ChooseBestIconId(*group);
+    (void)pk::LoadGroupPreviewIcon(module, &name);
     // Loading copies every image, and many groups may share one large
     // directory; a few loads per input cover the loader.
     if (loaded++ < 4) (void)pk::LoadIconGroupFromModule(module, "fuzz.dll", name);

@@ -85,3 +85,14 @@ pk_gui_stop() {
     PK_XVFB_PID=
   fi
 }
+
+# pk_gone_within SECONDS PID: true once the process has ended, false if it
+# still runs after SECONDS.
+pk_gone_within() {
+  local i
+  for i in $(seq 1 $(($1 * 10))); do
+    kill -0 "$2" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}

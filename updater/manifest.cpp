@@ -149,7 +149,7 @@ ManifestError ParseManifest(Bytes signedBytes, Manifest* out) {
 
   auto product = next("product");
   if (!product) return ManifestError::UnexpectedField;
-  if (product->size() > kMaxProductSize || !IsGbkText(*product)) return ManifestError::BadProduct;
+  if (product->empty() || product->size() > kMaxProductSize || !IsGbkText(*product)) return ManifestError::BadProduct;
   manifest.product = std::string(*product);
 
   auto version = next("version");

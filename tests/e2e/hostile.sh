@@ -42,14 +42,6 @@ trap cleanup EXIT
 
 winpath() { echo "Z:${1//\//\\}"; }
 probe() { "$PK_WINE" "$probe_exe" "$@"; }
-gone_within() {  # gone_within SECONDS PID
-  local i
-  for i in $(seq 1 $(($1 * 10))); do
-    kill -0 "$2" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
-}
 start() {  # start [FILE]: the program, in the background
   "$PK_WINE" "$exe" "$@" >>"$work/program.log" 2>&1 </dev/null &
   pid=$!
@@ -57,7 +49,7 @@ start() {  # start [FILE]: the program, in the background
 }
 stop() {
   probe close Pixelkite </dev/null
-  gone_within 30 "$pid" || { echo "hostile: the program did not end"; kill "$pid" 2>/dev/null; return 1; }
+  pk_gone_within 30 "$pid" || { echo "hostile: the program did not end"; kill "$pid" 2>/dev/null; return 1; }
 }
 
 started=$(date +%s)

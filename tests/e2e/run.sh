@@ -44,14 +44,6 @@ start() {  # start EXE: runs it in the background, remembers its pid
   "$PK_WINE" "$1" >/dev/null 2>&1 </dev/null &
   pids+=($!)
 }
-gone_within() {  # gone_within SECONDS PID
-  local i
-  for i in $(seq 1 $(($1 * 10))); do
-    kill -0 "$2" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
-}
 count_is() {  # count_is N TITLE [SECONDS]: waits for exactly N windows
   local i n
   for i in $(seq 1 $((${3:-20} * 2))); do
@@ -98,7 +90,7 @@ check "minimising and restoring the window" probe minimised Pixelkite "$(winpath
 probe close Pixelkite
 all_gone() {
   local p
-  for p in "${pids[@]}"; do gone_within 30 "$p" || { echo "process $p still runs"; return 1; }; done
+  for p in "${pids[@]}"; do pk_gone_within 30 "$p" || { echo "process $p still runs"; return 1; }; done
 }
 check "closing the windows ends the programs" all_gone
 pids=()
@@ -110,7 +102,7 @@ check "a new start after closing shows the window again" probe wait Pixelkite 60
 # The commands, on this window.
 source "$root/tests/e2e/commands.sh"
 probe close Pixelkite
-check "and it closes again" gone_within 30 "${pids[-1]}"
+check "and it closes again" pk_gone_within 30 "${pids[-1]}"
 
 # A file named on the command line ("Open with") opens as a chosen one does;
 # a relative name is taken from the current folder, in a GBK-named folder.
@@ -120,7 +112,7 @@ check "command line: the window appears" probe wait Pixelkite 60000
 expect "command line: the file is listed under its full path" \
   "$(lines "$(one "$(f 中文目录/图标.Ico)")" "$ON" "preview icon=1")" state Pixelkite
 probe close Pixelkite
-check "command line: and it closes" gone_within 30 "${pids[-1]}"
+check "command line: and it closes" pk_gone_within 30 "${pids[-1]}"
 
 # Leaving the main window asks the update library first, once, while the
 # window is still up: a copy of the program runs with a recording
@@ -151,7 +143,7 @@ if [ -f "$recording" ]; then
     start "$copy"
     probe wait Pixelkite 60000 || { echo "the window did not appear"; return 1; }
     probe "$command" Pixelkite "$@" || return 1
-    gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
+    pk_gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
     called_once
   }
   check "Exit button: one update call with the location and 0, then the window goes" leave_by click 2
@@ -169,7 +161,7 @@ if [ -f "$recording" ]; then
     [ ! -s "$calls" ] || { echo "Enter called the library: $(cat "$calls")"; return 1; }
     count_is 1 Pixelkite 5 || return 1
     probe click Pixelkite 2 >/dev/null
-    gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
+    pk_gone_within 30 "${pids[-1]}" || { echo "the program still runs"; return 1; }
     called_once
   }
   check "Enter never calls the update library (Exit afterwards calls it once)" enter_then_exit

@@ -4,6 +4,8 @@
 // located and decoded.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,6 +115,8 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
        ManifestError::BadHeader},
       {"product missing", whole(with([](ManifestText& t) { t.product = "name Pixelkite"; })), ok,
        ManifestError::UnexpectedField},
+      {"product empty", whole(with([](ManifestText& t) { t.product = "product "; })), ok,
+       ManifestError::BadProduct},
       {"product too long", whole(with([](ManifestText& t) { t.product = "product " + std::string(65, 'P'); })), ok,
        ManifestError::BadProduct},
       {"product with a lone high byte", whole(with([](ManifestText& t) { t.product = "product Pixel\x80kite"; })), ok,
@@ -177,6 +181,19 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
       ManifestError parseResult = Parse(signedPart);
       EXPECT_EQ(parseResult, *c.parse) << c.what << ": " << ManifestErrorName(parseResult);
     }
+  }
+}
+
+// Manifests the fuzzer found accepted when they should not be, one file per
+// defect under tests/data/manifest (named after it).
+TEST(Manifest, RegressionFilesAreRefused) {
+  const std::string folder = std::string(PK_SOURCE_DIR) + "/tests/data/manifest/";
+  for (const char* name : {"empty-product.txt"}) {
+    SCOPED_TRACE(name);
+    std::ifstream file(folder + name, std::ios::binary);
+    ASSERT_TRUE(file) << folder + name;
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Parse(text), ManifestError::BadProduct);
   }
 }
 
