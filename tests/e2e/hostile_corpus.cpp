@@ -601,7 +601,7 @@ void AddTruncations(Corpus& c, const fs::path& module, const std::string& label,
 // The extension the program needs to read a fuzz target's inputs as that target does.
 std::string FuzzExtension(const std::string& target) {
   static const std::map<std::string, std::string> known = {
-      {"fuzz_ico", "ico"}, {"fuzz_bmp", "bmp"}, {"fuzz_module", "dll"}, {"fuzz_ne", "icl"}, {"fuzz_pe", "dll"}};
+      {"ico", "ico"}, {"bmp", "bmp"}, {"module", "dll"}};
   auto it = known.find(target);
   return it == known.end() ? "" : it->second;
 }

@@ -31,10 +31,11 @@ class BmpFileTest : public testing::Test {
   // Why the reader refuses the file last loaded. The same bytes held in
   // memory (as the fuzz targets hand them over) are refused for the same reason.
   BmpFault Refusal() {
+    // The bytes first: the reader opens its file without sharing.
+    const auto bytes = test::TempDir::Read(path_);
     auto file = platform::OpenFileForRead(path_.c_str());
     auto dib = ReadBmpFile(*file);
     EXPECT_FALSE(dib);
-    const auto bytes = test::TempDir::Read(path_);
     platform::MemoryFile memory(bytes);
     auto fromMemory = ReadBmpFile(memory);
     EXPECT_FALSE(fromMemory);

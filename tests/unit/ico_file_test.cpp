@@ -22,10 +22,11 @@ class IcoFileTest : public testing::Test {
   // Why the reader refuses the file last loaded. The same bytes held in
   // memory (as the fuzz targets hand them over) are refused for the same reason.
   IcoFault Refusal() {
+    // The bytes first: the reader opens its file without sharing.
+    const auto bytes = test::TempDir::Read(path_);
     auto file = platform::OpenFileForRead(path_.c_str());
     auto set = ReadIconFile(*file, path_.c_str());
     EXPECT_FALSE(set);
-    const auto bytes = test::TempDir::Read(path_);
     platform::MemoryFile memory(bytes);
     auto fromMemory = ReadIconFile(memory, path_.c_str());
     EXPECT_FALSE(fromMemory);
