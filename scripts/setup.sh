@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # native build and tests
   build-essential cmake ninja-build pkg-config googletest libspng-dev
-  # fuzzing (clang with libFuzzer and the sanitizer runtimes)
-  clang libclang-rt-14-dev
+  # fuzzing (clang with libFuzzer and the sanitizer runtimes; llvm-cov for coverage)
+  clang libclang-rt-14-dev llvm-14
   # Windows builds: mingw-w64 with POSIX threads (GoogleTest needs std::thread)
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   # Windows tests under 64-bit Wine, GUI tests under Xvfb, Chinese text
