@@ -261,7 +261,9 @@ Section "Pixelkite"
 
   ; The setting: created as "ask first" only when missing, so an upgrade
   ; keeps the user's choice.
+  ClearErrors
   Call SettingIsStored
+  ClearErrors
   ${If} $0 != 1
     WriteRegDWORD HKLM "${SETTINGS_KEY}" "AutoUpdate" 0
   ${EndIf}
@@ -288,6 +290,11 @@ Section "Pixelkite"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${WEB_SITE}"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} ${Errors}
+    ; The files are in place, but not everything that names them.
+    StrCpy $0 "${PRODUCT} 已安装，但写入注册表或快捷方式时出错。"
+    Call Fail
+  ${EndIf}
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
@@ -319,12 +326,14 @@ FunctionEnd
 ; what keys under SOFTWARE have (SYSTEM and Administrators all, Users read)
 ; and, for Users, the right to query and set values of this one key. It is
 ; complete and protected rather than merged with what the key inherits, so
-; it is the same whatever the system makes of inheritance.
+; it is the same whatever the system makes of inheritance. The error flag
+; is set when it cannot be given.
 !define SETTINGS_DACL "D:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;KR;;;BU)(A;;CCDC;;;BU)"
 Function LetUsersStoreTheSetting
   System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${SETTINGS_DACL}", i 1, *p .r1, p 0) i .r0'
   ${If} $0 = 0
     DetailPrint "无法设置 ${SETTINGS_KEY} 的权限"
+    SetErrors
     Return
   ${EndIf}
   System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
@@ -333,6 +342,7 @@ Function LetUsersStoreTheSetting
   System::Call 'advapi32::SetNamedSecurityInfoW(w "MACHINE\${SETTINGS_KEY}", i 4, i 0x80000004, p 0, p 0, p r3, p 0) i .r0'
   ${If} $0 <> 0
     DetailPrint "无法设置 ${SETTINGS_KEY} 的权限 ($0)"
+    SetErrors
   ${EndIf}
   System::Call 'kernel32::LocalFree(p r1)'
 FunctionEnd
