@@ -6,10 +6,9 @@
 #       --program Pixelkite.exe --updater NubUpdater.dll --cli pixelkite-cli.exe \
 #       --publisher NAME --web-site URL
 #
-# With PK_SIGN_PKCS12 and PK_SIGN_PASSWORD set, the three files, the
-# uninstaller and the installer are signed (packaging/sign-file.sh); the files
-# are signed as copies, next to SETUP.exe in SETUP.files/, which is also what
-# the installer holds.
+# The installer holds stripped copies of the three files, made next to
+# SETUP.exe in SETUP.files/. With PK_SIGN_PKCS12 and PK_SIGN_PASSWORD set,
+# those, the uninstaller and the installer are signed (packaging/sign-file.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 arch= version= out= program= updater= cli= publisher=Pixelkite web_site=
@@ -40,6 +39,9 @@ mkdir -p "$files"
 cp "$program" "$files/Pixelkite.exe"
 cp "$updater" "$files/NubUpdater.dll"
 cp "$cli" "$files/pixelkite-cli.exe"
+# The shipped copies carry no symbols (the build's own keep them for
+# debugging); this strip reads 32- and 64-bit programs alike.
+x86_64-w64-mingw32-strip "$files/Pixelkite.exe" "$files/NubUpdater.dll" "$files/pixelkite-cli.exe"
 export PK_SIGN_URL=$web_site
 for f in Pixelkite.exe NubUpdater.dll pixelkite-cli.exe; do
   bash "$here/sign-file.sh" "$files/$f"

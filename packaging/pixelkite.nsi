@@ -67,7 +67,8 @@ VIFileVersion "${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Pixelkite.exe"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunProgram
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -213,6 +214,13 @@ Function Fail
   MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
   SetErrorLevel 2
   Abort "$0"
+FunctionEnd
+
+; The finish page's "Run Pixelkite": started by the shell, the program runs
+; with the user's rights rather than the installer's (an elevated program
+; takes no files dropped from the desktop).
+Function RunProgram
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\Pixelkite.exe"'
 FunctionEnd
 
 Function .onInit

@@ -7,8 +7,11 @@
 # signature outlives the certificate.
 set -euo pipefail
 file=${1:?usage: sign-file.sh FILE}
+# makensis hands over the uninstaller under a temporary name.
+name=$(basename "$file")
+case $name in makensis*) name="the uninstaller" ;; esac
 if [ -z "${PK_SIGN_PKCS12:-}" ]; then
-  echo "sign: no certificate (PK_SIGN_PKCS12): $(basename "$file") is NOT signed"
+  echo "sign: no certificate (PK_SIGN_PKCS12): $name is NOT signed"
   exit 0
 fi
 [ -f "$PK_SIGN_PKCS12" ] || { echo "sign: $PK_SIGN_PKCS12: no such certificate file" >&2; exit 1; }
@@ -21,4 +24,4 @@ rm -f "$signed"
 osslsigncode sign "${options[@]}" -readpass <(printf '%s' "${PK_SIGN_PASSWORD:-}") \
   -in "$file" -out "$signed" >/dev/null
 mv -f "$signed" "$file"
-echo "sign: $(basename "$file") signed"
+echo "sign: $name signed"

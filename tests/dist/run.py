@@ -97,7 +97,8 @@ def main():
         check(os.path.exists(packed) and sha256(packed) == hashlib.sha256(data).hexdigest(),
               "the installer holds the zip's %s" % name)
         check(pe_machine(data) == 0x14C, "%s is a 32-bit program" % name)
-    for path in [os.path.join(out, setup)] + [os.path.join(unpacked, n) for n in os.listdir(unpacked)]:
+    uninstaller = os.path.join(inside, "uninstall.exe.new")
+    for path in [os.path.join(out, setup), uninstaller] + [os.path.join(unpacked, n) for n in os.listdir(unpacked)]:
         verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", path], capture_output=True,
                                   text=True)
         check(verified.returncode == 0, "%s is signed" % os.path.basename(path), verified.stdout[-400:])
