@@ -109,12 +109,17 @@ Var failed
 Function ${un}WaitForProgram
   StrCpy $1 0
   ${Do}
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${PROGRAM_MUTEX}") p .r2'
+    ; SYNCHRONIZE access; a mutex that exists but refuses it (error 5) runs too.
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${PROGRAM_MUTEX}") p .r2 ?e'
+    Pop $3
     ${If} $2 == 0
+    ${AndIf} $3 != 5
       StrCpy $0 1
       Return
     ${EndIf}
-    System::Call 'kernel32::CloseHandle(p r2)'
+    ${If} $2 != 0
+      System::Call 'kernel32::CloseHandle(p r2)'
+    ${EndIf}
     IntOp $1 $1 + 1
     ${If} $1 >= ${WAIT_ROUNDS}
       MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "请先退出 ${PRODUCT}，再继续。" /SD IDCANCEL IDRETRY again
