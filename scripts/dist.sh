@@ -76,7 +76,9 @@ cp "build/win32/dist/$setup" "$out/"
 files=build/win32/dist/pixelkite-$version-setup.files
 zip -j -X -q "$out/$zip" "$files/Pixelkite.exe" "$files/NubUpdater.dll" "$files/pixelkite-cli.exe"
 
-cmake --preset native >/dev/null
+# The .deb carries the same version and maker as the Windows files.
+cmake --preset native -DPK_VERSION="$version" -DPK_MAKER_WEB_SITE="$web_site" \
+  -DPK_MAKER_EMAIL="$(cached PK_MAKER_EMAIL)" -DPK_PUBLISHER="$publisher" >/dev/null
 cmake --build build/native -j"$(nproc)" --target pixelkite pk_man_page
 packages=$(mktemp -d)
 trap 'rm -rf "$packages"' EXIT
