@@ -2,7 +2,9 @@
 #   make run    opens Pixelkite (the Windows program under Wine on Linux)
 #   make test   runs every test suite
 #   make bench  compares the command line with peer tools (installs them first)
-#   make dist   zips the shipped 32-bit program, its update library and the command line
+#   make dist   the release files in build/dist: the 32-bit installer, the zip, the .deb,
+#               SHA256SUMS, winget and Scoop manifests (docs/updates.md; TEST_BUILD=1
+#               for a build with a test key)
 #   make fuzz-campaign [SECONDS=600] [PROCS=2]
 #               runs every fuzz target with sanitizers and prints its figures
 .PHONY: run test setup build clean bench dist fuzz-campaign
@@ -30,8 +32,9 @@ PROCS ?= $(shell nproc)
 fuzz-campaign: setup
 	@bash scripts/fuzz-campaign.sh $(SECONDS) $(PROCS)
 
+TEST_BUILD ?=
 dist: setup
-	@bash scripts/dist.sh
+	@PK_DIST_TEST_BUILD=$${PK_DIST_TEST_BUILD:-$(TEST_BUILD)} bash scripts/dist.sh
 
 clean:
 	rm -rf build

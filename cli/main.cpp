@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "pk_version.h"
 #include "platform/console_text.h"
 #include "platform/message_box.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: pixelkite <command> [options]\n"
+    "       pixelkite <command> --help\n"
+    "       pixelkite --version\n"
     "\n"
     "commands:\n"
     "  list FILE|DIR... [-r] [--json]  list the icons of each file and their images\n"
@@ -34,6 +37,52 @@ constexpr char kUsage[] =
     "FILE is an icon file or a module (.exe, .dll, .cpl, .ocx, .scr, .icl, ...),\n"
     "told by its content. In a DIR, the files with such extensions are read.\n"
     "Exit status: 0 success, 1 a reported failure, 2 a usage error.\n";
+
+// Each command's own help (pixelkite COMMAND --help).
+struct Command {
+  const char* name;
+  int (*run)(const pk::cli::Args&);
+  const char* help;
+};
+
+constexpr Command kCommands[] = {
+    {"list", pk::cli::RunList,
+     "usage: pixelkite list FILE|DIR... [-r] [--json]\n"
+     "\n"
+     "Lists each icon of each file and its images: index, width x height, bits\n"
+     "per pixel, PNG or DIB, size in bytes. A module lists one icon per group.\n"
+     "  -r, --recursive  read the files in the folders' sub-folders too\n"
+     "  --json           one JSON document for all the files\n"},
+    {"extract", pk::cli::RunExtract,
+     "usage: pixelkite extract FILE -o OUT.ico|OUT.bmp [--group NAME]\n"
+     "       pixelkite extract FILE|DIR... -d OUTDIR [--format ico|bmp|png] [-r] [--jobs N] [--quiet]\n"
+     "\n"
+     "  -o, --output OUT   save one icon: .ico with all its images, .bmp the colour\n"
+     "                     picture of its first image\n"
+     "  --group NAME       a module's group by decimal id or name (default: the first\n"
+     "                     group in list order)\n"
+     "  -d, --dir OUTDIR   save every icon of every input into OUTDIR\n"
+     "  --format FORMAT    ico (one file per icon, the default), png (one per image)\n"
+     "                     or bmp (the first image of each icon)\n"
+     "  -r, --recursive    read the folders' sub-folders too\n"
+     "  -j, --jobs N       files read at once (default: one per core)\n"
+     "  -q, --quiet        no progress line and no summary\n"},
+    {"convert", pk::cli::RunConvert,
+     "usage: pixelkite convert IN.bmp -o OUT.ico [--size WxH] [--bits N] [--no-stretch]\n"
+     "\n"
+     "Makes a bitmap into a one-image icon.\n"
+     "  -o, --output OUT.ico  the icon to write\n"
+     "  --size WxH            its size (default 32x32)\n"
+     "  --bits N              bits per pixel: 1, 4, 8, 16, 24 or 32 (default 24)\n"
+     "  --no-stretch          crop or pad to the size instead of scaling\n"},
+};
+
+bool AsksForHelp(const pk::cli::Args& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -62,8 +111,17 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return pk::cli::kExitOk;
   }
-  if (command == "list") return pk::cli::RunList(args);
-  if (command == "extract") return pk::cli::RunExtract(args);
-  if (command == "convert") return pk::cli::RunConvert(args);
+  if (command == "--version") {
+    std::puts("pixelkite " PK_VERSION_TEXT);
+    return pk::cli::kExitOk;
+  }
+  for (const Command& c : kCommands) {
+    if (command != c.name) continue;
+    if (AsksForHelp(args)) {
+      std::fputs(c.help, stdout);
+      return pk::cli::kExitOk;
+    }
+    return c.run(args);
+  }
   return pk::cli::UsageError("unknown command '" + command + "'");
 }

@@ -1,10 +1,10 @@
 // The maker's addresses, shared by the about box (its texts and links) and
 // the update location. Plain macros, so the resource script can use them too.
+// They are set when the build is configured (PK_MAKER_EMAIL,
+// PK_MAKER_WEB_SITE in cmake/product.cmake).
 #pragma once
 
-#define PK_MAKER_EMAIL "support@pixelkite.example"
-// https: the update library fetches from nothing else on the network.
-#define PK_MAKER_WEB_SITE "https://www.pixelkite.example"
+#include "pk_maker.h"
 
 #define PK_MAKER_MAILTO "mailto:" PK_MAKER_EMAIL
 // The folder of update files on the maker's site.

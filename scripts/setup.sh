@@ -16,6 +16,9 @@ packages=(
   python3 python3-pil
   # update manifests: the signing tool and the updater's tests; make dist
   python3-cryptography zip
+  # the Windows installer, Authenticode signing, looking inside installers;
+  # the .deb and its man page; the release files' checks
+  nsis osslsigncode openssl p7zip-full dpkg-dev man-db python3-yaml
 )
 
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Every test suite of the project, in order: native, native with sanitizers,
 # the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
-# only: these machines cannot run 32-bit programs), the GUI end to end and on
-# a hostile corpus under Xvfb, and a short fuzz run. Prints one line per
-# suite and a summary.
+# only: these machines cannot run 32-bit programs) and make dist, the GUI end
+# to end, the installer and on a hostile corpus under Xvfb, and a short fuzz
+# run. Prints one line per suite and a summary.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -51,11 +51,15 @@ win64_under_wine() {
 suite win64-wine win64_under_wine
 suite cli-linux-vs-wine tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
 suite win32-build build win32
+# make dist as a test build: the 32-bit installer, zip, .deb and manifests.
+suite dist python3 tests/dist/run.py
 suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
 suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
   suite gui-e2e tests/e2e/run.sh "$root/build/win64"
 fi
+# The 64-bit installer in a fresh prefix: install, update on Exit, uninstall.
+suite gui-install tests/e2e/install.sh "$root/build/win64"
 # The program opens a hostile corpus, file after file, in one running window.
 suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 suite fuzz scripts/fuzz.sh "$fuzz_seconds"

@@ -65,7 +65,24 @@ bool UserAgrees(HWND owner, const Manifest& manifest) {
   return ::MessageBoxA(owner, text.c_str(), update_msg::kUpdateCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// The placeholder the repository carries until the maker sets the release
+// key: no point on the curve, so nothing could verify; nothing is fetched.
+bool IsPlaceholderKey(const P256PublicKey& key) {
+  for (uint8_t b : key) {
+    if (b != 0) return false;
+  }
+  return true;
+}
+
 CheckResult Check(const char* location) {
+  if (IsPlaceholderKey(kUpdatePublicKey)) return kSignatureRefused;
+#ifdef PK_UPDATER_TEST_HOOKS
+  // Test libraries only: an installed program (whose location is fixed) is
+  // pointed at a loopback server.
+  char testLocation[kMaxUrlLength + 1];
+  DWORD length = ::GetEnvironmentVariableA("PK_TEST_UPDATE_LOCATION", testLocation, sizeof testLocation);
+  if (length > 0 && length < sizeof testLocation) location = testLocation;
+#endif
   if (!location || strnlen(location, kMaxUrlLength + 1) > kMaxUrlLength) return kBadLocation;
   Url manifestUrl;
   if (ParseUrl(ManifestUrlFor(location), &manifestUrl) != UrlError::None) return kBadLocation;
@@ -86,8 +103,10 @@ CheckResult Check(const char* location) {
   // The window the user is looking at (the program's main window) owns the
   // prompt and the progress window.
   HWND owner = ::GetActiveWindow();
-  if (!AutoUpdateWithoutPrompt() && !UserAgrees(owner, manifest)) return kDeclined;
-  return DownloadAndRun(manifest, owner);
+  // Automatic updates install silently; after a Yes the installer shows its window.
+  const bool automatic = AutoUpdateWithoutPrompt();
+  if (!automatic && !UserAgrees(owner, manifest)) return kDeclined;
+  return DownloadAndRun(manifest, owner, automatic ? InstallerMode::Silent : InstallerMode::Window);
 }
 
 }  // namespace

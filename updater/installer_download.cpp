@@ -220,7 +220,7 @@ win32::UniqueKernelHandle OpenVerified(const std::string& file, const Manifest& 
 
 }  // namespace
 
-CheckResult DownloadAndRun(const Manifest& manifest, HWND owner) {
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode) {
   auto transfer = std::make_shared<Transfer>();
   transfer->folder = MakePrivateFolder();
   if (transfer->folder.empty()) return kDownloadFailed;
@@ -252,6 +252,7 @@ CheckResult DownloadAndRun(const Manifest& manifest, HWND owner) {
   run.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
   run.lpVerb = "open";
   run.lpFile = transfer->file.c_str();
+  run.lpParameters = mode == InstallerMode::Silent ? "/S" : nullptr;
   run.lpDirectory = transfer->folder.c_str();
   run.nShow = SW_SHOWNORMAL;
   bool started = ::ShellExecuteExA(&run);

@@ -11,7 +11,12 @@
 
 namespace pk::update {
 
+enum class InstallerMode {
+  Window,  // the installer shows its pages
+  Silent,  // started with /S: it installs without a window
+};
+
 // `owner`: the window the progress window belongs to (disabled meanwhile), or null.
-CheckResult DownloadAndRun(const Manifest& manifest, HWND owner);
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode);
 
 }  // namespace pk::update

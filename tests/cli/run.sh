@@ -49,6 +49,10 @@ ico="$work/sample.ico"
 
 check "help" 0 "${pk[@]}" --help
 expect_grep "help text" "usage: pixelkite" "$work/out"
+check "version" 0 "${pk[@]}" --version
+expect_grep "version text" "^pixelkite [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*" "$work/out"
+check "a command's help wins over its other arguments" 0 "${pk[@]}" extract "$ico" --bogus --help
+expect_grep "extract help" "^usage: pixelkite extract FILE" "$work/out"
 check "no command" 2 "${pk[@]}"
 check "unknown command" 2 "${pk[@]}" frobnicate
 check "list without file" 2 "${pk[@]}" list

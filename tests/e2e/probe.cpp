@@ -24,8 +24,9 @@
 //                                                  filled and the preview set, against
 //                                                  LoadLibraryExA + EnumResourceNamesA
 //
-// and the commands that press keys and answer boxes (probe_input.cpp), and
-// the run over a hostile corpus (probe_hostile.cpp).
+// and the commands that press keys and answer boxes (probe_input.cpp), the
+// run over a hostile corpus (probe_hostile.cpp), and the installer's checks
+// (probe_install.cpp).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -675,6 +676,7 @@ int main() {
   }
   if (int result = RunUserCommand(command, argc, argv); result >= 0) return result;
   if (int result = RunHostileCommand(command, argc, argv); result >= 0) return result;
+  if (int result = RunInstallCommand(command, argc, argv); result >= 0) return result;
   HWND dialog = MainWindow(title);
   Check(dialog != nullptr, "the window is there");
   if (!dialog) return 1;

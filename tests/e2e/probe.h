@@ -17,6 +17,8 @@ struct SeenBox {
 
 // Checks that failed so far (each printed as a FAIL line).
 extern int failures;
+// Prints "ok <what>" or "FAIL <what>" (and counts the failure).
+void Check(bool ok, const char* what);
 // False: file dialogs are answered without printing their description.
 extern bool describeDialogs;
 // When set, boxes are recorded here instead of printed.
@@ -40,3 +42,6 @@ void Click(HWND dialog, int id);
 
 // The hostile-corpus commands; -1 for any other command.
 int RunHostileCommand(const std::string& command, int argc, char** argv);
+
+// The installer tests' commands; -1 for any other command.
+int RunInstallCommand(const std::string& command, int argc, char** argv);

@@ -158,7 +158,7 @@ class Run:
             time.sleep(0.1)
 
     def case(self, name, serve, expect, location=None, answer=None, cancel=False, installer_runs=False,
-             fetches=None, max_ms=None, prompt_has=(), empty_folder=False):
+             fetches=None, max_ms=None, prompt_has=(), empty_folder=False, silent=None):
         """Runs the client once. `serve` maps paths to (kind, bytes or target)."""
         routes.clear()
         routes.update(serve)
@@ -208,6 +208,8 @@ class Run:
             folder = re.search(r"cwd (.*pixelkite-update-[0-9a-f]{16})", lines)
             if len(new) != 1 or not folder:
                 problems.append("expected one new private folder holding the installer: %s / %s" % (new, lines))
+            if silent is not None and bool(re.search(r"^run .* /S\s*$", lines, re.M)) != silent:
+                problems.append("the installer was%s started with /S: %s" % ("" if silent else " not", lines))
             for folder_name in new:
                 shutil.rmtree(os.path.join(self.temp, folder_name), ignore_errors=True)
         elif new and empty_folder and self.emptied(new):
@@ -257,7 +259,7 @@ def main():
                  prompt_has=("2.10.0.0", "修复了保存位图时的错误。", "Faster module listing."))
         run.case("a newer version, the user agrees",
                  {up: ("plain", run.manifest("2.5.0.1")), setup: installer}, STARTED, answer="yes",
-                 installer_runs=True, fetches=[up, setup], prompt_has=("Pixelkite", "2.5.0.1"))
+                 installer_runs=True, fetches=[up, setup], prompt_has=("Pixelkite", "2.5.0.1"), silent=False)
         run.case("another product's manifest",
                  {up: ("plain", run.manifest(product="Otherkite")), setup: installer}, REFUSED, fetches=[up])
         unsigned = run.manifest()
@@ -286,7 +288,7 @@ def main():
 
         set_auto_update(1)  # automatic: no prompt
         run.case("a newer version, automatic", {up: ("plain", run.manifest()), setup: installer}, STARTED,
-                 installer_runs=True, fetches=[up, setup])
+                 installer_runs=True, fetches=[up, setup], silent=True)
         run.case("an installer with another SHA-256",
                  {up: ("plain", run.manifest(sha256="00" * 32)), setup: installer}, VERIFICATION_FAILED,
                  fetches=[up, setup])

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pk_version.h"
 #include "res/maker.h"
 #include "res/resource.h"
 #include "tests/win/dialog_driver.h"
@@ -29,7 +30,12 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+// The build's texts are UTF-8.
+std::wstring Widen(const char* text) {
+  wchar_t wide[256] = {};
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 256);
+  return wide;
+}
 
 TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
   PK_REQUIRE_DISPLAY();
@@ -48,7 +54,7 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
   };
   const std::vector<Control> expected = {
       {L"Static", -1, {8, 11, 20, 20}, SS_ICON, 0, L""},
-      {L"Static", -1, {43, 9, 69, 8}, SS_CENTER, SS_NOPREFIX | WS_GROUP, L"Pixelkite 5.0 版"},
+      {L"Static", -1, {43, 9, 69, 8}, SS_CENTER, SS_NOPREFIX | WS_GROUP, Widen(PK_ABOUT_VERSION_LINE)},
       {L"Static", -1, {8, 53, 25, 8}, SS_CENTER, WS_GROUP, L"邮箱："},
       // Bound to its skin, the default push button becomes owner-drawn.
       {L"Button", IDC_ABOUT_OK, {137, 71, 50, 14}, BS_OWNERDRAW, WS_TABSTOP | WS_GROUP, L"确定"},
