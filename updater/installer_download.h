@@ -8,10 +8,13 @@
 
 #include "updater/manifest.h"
 #include "updater/nub_updater.h"
+#include "updater/transfer_pace.h"
 
 namespace pk::update {
 
-// `owner`: the window the progress window belongs to (disabled meanwhile), or null.
-CheckResult DownloadAndRun(const Manifest& manifest, HWND owner);
+// `owner`: the window the progress window belongs to (disabled meanwhile), or
+// null. A transfer that falls below `limits` is stopped; the user may cancel
+// it at any time.
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, const PaceLimits& limits);
 
 }  // namespace pk::update
