@@ -18,6 +18,9 @@
 namespace pk::update {
 namespace {
 
+// WinHTTP's own timeouts on a download: they only end a read that the window
+// thread has given up on by the pace rules, so they are longer than those.
+constexpr DWORD kTransferBackstopMs = 30000;
 // How long a cancelled download may take to notice before it is left to end
 // (and clean up) on its own.
 constexpr DWORD kCancelGraceMs = 2000;
@@ -63,10 +66,7 @@ void Download(Transfer& transfer, BackgroundJob& job) {
     transfer.error = FetchError::Sink;
     return;
   }
-  // WinHTTP's own timeouts only end a read that the window thread has
-  // already given up on (which it does by the pace rules).
-  FetchOptions options{.timeoutMs = DWORD(transfer.limits.stallMs + 5000), .maxBytes = transfer.size,
-                       .cancel = &job.CancelFlag()};
+  FetchOptions options{.timeoutMs = kTransferBackstopMs, .maxBytes = transfer.size, .cancel = &job.CancelFlag()};
   transfer.error = HttpGet(transfer.url, options, [&](Bytes piece) {
     DWORD written = 0;
     if (!::WriteFile(out.Get(), piece.data(), DWORD(piece.size()), &written, nullptr) || written != piece.size()) {

@@ -230,7 +230,7 @@ class Run:
         problems = []
         planted = [os.path.join(self.temp or "", n) for n in ("pixelkite-update-0123456789abcdef", "pixelkite-update-x")]
         for folder in planted if plant else ():
-            os.makedirs(folder)
+            os.makedirs(folder, exist_ok=True)
             open(os.path.join(folder, "setup-1.0.0.0.exe"), "wb").close()
         before = self.leftovers()
         env = dict(os.environ, PK_RECORD_FILE=self.record)
