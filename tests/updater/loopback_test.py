@@ -373,7 +373,7 @@ def main():
         run.case("a truncated manifest", {up: ("truncated", run.manifest())}, UNREACHABLE, fetches=[up])
         run.case("a server that accepts and never answers", {up: ("silent", b"")}, UNREACHABLE, fetches=[up],
                  max_ms=5000)
-        # 50 bytes a second: whole after some 15 s, if the library waited.
+        # 50 bytes a second: whole after some 8 s, if the library waited.
         run.case("a manifest trickled out", {up: ("trickle", run.manifest("2.5"))}, UNREACHABLE, fetches=[up])
         with socket.socket() as unused:
             unused.bind(("127.0.0.1", 0))

@@ -1,7 +1,7 @@
 // A program that only notes that it ran: it appends its command line, its
 // working folder, that folder's access list (as SDDL), the names in it and
-// the user it runs as to the file named by PK_RECORD_FILE. The tests serve it as the installer and
-// register it as the handler of link targets.
+// the user it runs as to the file named by PK_RECORD_FILE. The tests serve
+// it as the installer and register it as the handler of link targets.
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
@@ -29,7 +29,7 @@ int main() {
   ::LocalFree(sddl);
   ::LocalFree(descriptor);
   HANDLE token = nullptr;
-  char user[256];
+  alignas(TOKEN_USER) char user[256];
   DWORD size = 0;
   char* sid = nullptr;
   if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) &&
@@ -43,7 +43,9 @@ int main() {
   HANDLE listing = ::FindFirstFileA((std::string(folder) + "\\*").c_str(), &found);
   std::fprintf(out, "files");
   for (BOOL more = listing != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(listing, &found)) {
-    if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..")) std::fprintf(out, " %s", found.cFileName);
+    if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..")) {
+      std::fprintf(out, " %s", found.cFileName);
+    }
   }
   if (listing != INVALID_HANDLE_VALUE) ::FindClose(listing);
   std::fprintf(out, "\n");
