@@ -3,15 +3,19 @@
 
   update_manifest.py keygen PRIVATE.pem PUBLIC.pub [--no-passphrase]
   update_manifest.py sign --key PRIVATE.pem --version 5.4.1.0 --url URL --installer FILE
-                          [--product Pixelkite] [--notes NOTES.txt] [-o manifest.txt]
+                          [--product Pixelkite] [--notes NOTES.txt] [--days 30] [-o manifest.txt]
   update_manifest.py verify --public PUBLIC.pub MANIFEST
+  update_manifest.py check BODY...
 
 keygen makes an ECDSA P-256 key pair: the private key as PEM (encrypted with
 a passphrase unless --no-passphrase), the public key as the 128 hex digits
 the library is built with (X then Y). sign computes the installer's size and
-SHA-256, writes the manifest (release notes from a UTF-8 file, stored as GBK)
-and prints it, or writes it to -o. verify checks a manifest as the library
-does before it trusts one. See docs/updates.md.
+SHA-256, writes the manifest (release notes from a UTF-8 file, stored as GBK;
+an expiry --days ahead) and prints it, or writes it to -o; it refuses to sign
+anything the library would refuse. verify checks a manifest as the library
+does before it trusts one: signature, every field, expiry. check reads
+unsigned bodies by the same rules and prints the rule that refuses each
+("none" when accepted). See docs/updates.md.
 
 Needs python3-cryptography (Debian's package).
 """
