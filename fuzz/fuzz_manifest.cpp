@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(!manifest.product.empty() && manifest.product.size() <= kMaxProductSize);
     Require(manifest.installerSize > 0 && manifest.installerSize <= kMaxInstallerSize);
     Require(manifest.notes.size() <= kMaxNotesSize);
+    Require(manifest.expires >= 0);
     Version again;
     Require(ParseVersion(manifest.version.Text(), &again) && again == manifest.version);
     CheckUrl(manifest.installerUrl);
@@ -59,5 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Version version;
   (void)ParseVersion(text, &version);
+  int64_t seconds = 0;
+  if (ParseUtcTime(text, &seconds)) Require(seconds >= 0 && seconds < 253402300800);
   return 0;
 }

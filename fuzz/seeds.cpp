@@ -133,13 +133,13 @@ Seeds ManifestSeeds() {
   const std::string body =
       "pixelkite-update 1\nproduct Pixelkite\nversion 5.4.1.0\n"
       "url https://www.pixelkite.example/up/pixelkite/setup-5.4.1.exe\nsize 1048576\nsha256 " +
-      std::string(64, 'e') + "\n";
+      std::string(64, 'e') + "\nexpires 2099-12-31T23:59:59Z\n";
   Seeds seeds;
   seeds.push_back(bytes(body + signature));
   seeds.push_back(bytes(body + "notes \xD0\xDE\xB8\xB4\nnotes \nnotes Second paragraph.\n" + signature));
   seeds.push_back(bytes(
-      "pixelkite-update 1\nproduct Pixelkite\nversion 2\nurl http://127.0.0.1:8080/files/setup.msi?x=1\n"
-      "size 9\nsha256 " + std::string(64, '0') + "\n" + signature));
+      "pixelkite-update 1\nproduct Pixelkite\nversion 2\nurl http://127.0.0.1:8080/files/setup.exe?x=1\n"
+      "size 9\nsha256 " + std::string(64, '0') + "\nexpires 2024-02-29T00:00:00Z\n" + signature));
   seeds.push_back(bytes("http://[::1]:80/up/pixelkite/"));
   seeds.push_back(bytes("//127.0.0.2:6000/mirror/manifest.txt"));
   return seeds;

@@ -1,8 +1,8 @@
 // The library's one export. Order of trust: the location must be an address
-// the library accepts; the manifest must be small, signed by the maker's key
-// and well formed, and name this program and a newer version; the installer
-// must have the manifest's size and SHA-256. Anything short of that ends the
-// check silently.
+// the library accepts; the manifest must be small, signed by the maker's key,
+// well formed and unexpired, and name this program and a newer version; the
+// installer must have the manifest's size and SHA-256. Anything short of that
+// ends the check silently. A user's exits look at the network once a day.
 #include <windows.h>
 
 #include <atomic>
@@ -13,6 +13,8 @@
 
 #include "updater/auto_update_setting.h"
 #include "updater/background_job.h"
+#include "updater/check_record.h"
+#include "updater/download_folder.h"
 #include "updater/host_version.h"
 #include "updater/http_fetch.h"
 #include "updater/installer_download.h"
@@ -26,9 +28,17 @@ namespace {
 
 // Each step of the manifest's fetch may take this long...
 constexpr DWORD kManifestTimeoutMs = 3000;
-// ...and the whole fetch no longer than this, so that a dead or silent
-// server keeps the program from ending for at most a few seconds.
+// ...and the whole fetch no longer than this, so that a dead, silent or
+// trickling server holds the program's exit for less than 5 seconds in all.
 constexpr DWORD kManifestDeadlineMs = 4000;
+
+#ifdef PK_UPDATER_TEST_LIMITS
+// The tests' library gives up on a slow download sooner, so that the suite
+// need not wait out the real limits.
+constexpr PaceLimits kDownloadPace{.stallMs = 4000, .windowMs = 8000, .windowBytes = 1024};
+#else
+constexpr PaceLimits kDownloadPace{};
+#endif
 
 std::atomic<bool> checking{false};
 
@@ -88,6 +98,10 @@ CheckResult Check(const char* location) {
   if (ParseUrl(ManifestUrlFor(location), &manifestUrl) != UrlError::None) return kBadLocation;
   HostProgram host;
   if (!ReadHostProgram(&host)) return kNoHostVersion;
+  int64_t now = UnixNow();
+  if (!CheckDue(now)) return kNotDue;
+  RecordCheck(now);
+  RemoveEarlierFolders();
 
   std::vector<uint8_t> bytes;
   if (CheckResult fetched = FetchManifest(manifestUrl, &bytes); fetched != kUpToDate) return fetched;
@@ -97,6 +111,7 @@ CheckResult Check(const char* location) {
   if (!VerifyP256(kUpdatePublicKey, signedManifest.signedBytes, signedManifest.signature)) return kSignatureRefused;
   Manifest manifest;
   if (ParseManifest(signedManifest.signedBytes, &manifest) != ManifestError::None) return kManifestRefused;
+  if (Expired(manifest, now)) return kManifestExpired;
   if (manifest.product != host.product) return kManifestRefused;
   if (manifest.version <= host.version) return kUpToDate;
 
@@ -106,7 +121,8 @@ CheckResult Check(const char* location) {
   // Automatic updates install silently; after a Yes the installer shows its window.
   const bool automatic = AutoUpdateWithoutPrompt();
   if (!automatic && !UserAgrees(owner, manifest)) return kDeclined;
-  return DownloadAndRun(manifest, owner, automatic ? InstallerMode::Silent : InstallerMode::Window);
+  return DownloadAndRun(manifest, owner, automatic ? InstallerMode::Silent : InstallerMode::Window,
+                        kDownloadPace);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/win32/unique_handle.h"
 #include "updater/background_job.h"
 #include "updater/cng.h"
+#include "updater/download_folder.h"
 #include "updater/http_fetch.h"
 #include "updater/updater_resource.h"
 #include "updater_messages.h"
@@ -17,8 +18,9 @@
 namespace pk::update {
 namespace {
 
-// A stalled download gives up after this long without data.
-constexpr DWORD kDownloadTimeoutMs = 15000;
+// WinHTTP's own timeouts on a download: they only end a read that the window
+// thread has given up on by the pace rules, so they are longer than those.
+constexpr DWORD kTransferBackstopMs = 30000;
 // How long a cancelled download may take to notice before it is left to end
 // (and clean up) on its own.
 constexpr DWORD kCancelGraceMs = 2000;
@@ -32,41 +34,6 @@ HMODULE ThisModule() {
   return module;
 }
 
-// A new folder that no one else has put anything into: the installer runs
-// from it, and an installer loads DLLs from its own folder first.
-std::string MakePrivateFolder() {
-  char temp[MAX_PATH + 1] = {};
-  DWORD length = ::GetTempPathA(MAX_PATH, temp);
-  if (length == 0 || length >= MAX_PATH) return {};
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    uint8_t random[8];
-    if (!RandomBytes(random)) return {};
-    std::string folder = std::string(temp) + "pixelkite-update-";
-    for (uint8_t b : random) {
-      char hex[3];
-      std::snprintf(hex, sizeof hex, "%02x", b);
-      folder += hex;
-    }
-    if (::CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
-  }
-  return {};
-}
-
-// The installer's file name keeps an .msi extension (the shell runs those
-// through the installer service); everything else is started as an .exe.
-std::string InstallerName(const Manifest& manifest) {
-  const std::string& path = manifest.installerUrl.path;
-  std::string tail = path.substr(0, path.find('?'));
-  bool msi = tail.size() >= 4 && _stricmp(tail.c_str() + tail.size() - 4, ".msi") == 0;
-  return "setup-" + manifest.version.Text() + (msi ? ".msi" : ".exe");
-}
-
-void DeleteDownload(const std::string& folder, const std::string& file) {
-  ::DeleteFileA(file.c_str());
-  ::RemoveDirectoryA(folder.c_str());
-}
-
 // Shared by the window thread and the download thread.
 struct Transfer {
   std::string folder;
@@ -74,7 +41,9 @@ struct Transfer {
   Url url;
   uint64_t size = 0;
   std::atomic<uint64_t> received{0};
+  PaceLimits limits;
   FetchError error = FetchError::None;  // read only after the job is done
+  PaceVerdict cutOff = PaceVerdict::Moving;  // the window thread's own
 };
 
 // Marks an open file to be deleted when its last handle closes, or takes the mark back.
@@ -97,7 +66,7 @@ void Download(Transfer& transfer, BackgroundJob& job) {
     transfer.error = FetchError::Sink;
     return;
   }
-  FetchOptions options{.timeoutMs = kDownloadTimeoutMs, .maxBytes = transfer.size, .cancel = &job.CancelFlag()};
+  FetchOptions options{.timeoutMs = kTransferBackstopMs, .maxBytes = transfer.size, .cancel = &job.CancelFlag()};
   transfer.error = HttpGet(transfer.url, options, [&](Bytes piece) {
     DWORD written = 0;
     if (!::WriteFile(out.Get(), piece.data(), DWORD(piece.size()), &written, nullptr) || written != piece.size()) {
@@ -157,6 +126,7 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
   WPARAM quitCode = 0;
   HANDLE done = job->DoneEvent();
   ULONGLONG start = ::GetTickCount64();
+  TransferPace pace(transfer.limits, start);
   while (::MsgWaitForMultipleObjects(1, &done, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 && !job->Cancelled()) {
     if (dialog && !::IsWindowVisible(dialog) && ::GetTickCount64() - start >= kShowProgressAfterMs) {
       ::ShowWindow(dialog, SW_SHOW);
@@ -179,6 +149,10 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
       ::SendDlgItemMessageA(dialog, IDC_UPDATE_PROGRESS, PBM_SETPOS,
                             WPARAM(transfer.received.load() * 1000 / transfer.size), 0);
     }
+    // Checked here, not by the transfer: a read can block for as long as
+    // the server keeps the connection open.
+    transfer.cutOff = pace.Note(::GetTickCount64(), transfer.received.load());
+    if (transfer.cutOff != PaceVerdict::Moving) job->RequestCancel();
   }
   bool finished = true;
   if (job->Cancelled()) {
@@ -218,15 +192,26 @@ win32::UniqueKernelHandle OpenVerified(const std::string& file, const Manifest& 
   return in;
 }
 
+// Why a transfer that did not finish was stopped.
+CheckResult Stopped(const Transfer& transfer) {
+  if (transfer.cutOff == PaceVerdict::Stalled) return kDownloadStalled;
+  if (transfer.cutOff == PaceVerdict::TooSlow) return kDownloadTooSlow;
+  return kCancelled;
+}
+
 }  // namespace
 
-CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode) {
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode,
+                           const PaceLimits& limits) {
   auto transfer = std::make_shared<Transfer>();
   transfer->folder = MakePrivateFolder();
   if (transfer->folder.empty()) return kDownloadFailed;
-  transfer->file = transfer->folder + "\\" + InstallerName(manifest);
+  // Always started as a program: no other handler (an installer service
+  // that opens the file after our lock on it is gone) is ever involved.
+  transfer->file = transfer->folder + "\\setup-" + manifest.version.Text() + ".exe";
   transfer->url = manifest.installerUrl;
   transfer->size = manifest.installerSize;
+  transfer->limits = limits;
 
   auto job = BackgroundJob::Start([transfer](BackgroundJob& self) { Download(*transfer, self); },
                                   [transfer] { DeleteDownload(transfer->folder, transfer->file); });
@@ -234,11 +219,11 @@ CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode m
     DeleteDownload(transfer->folder, transfer->file);
     return kDownloadFailed;
   }
-  if (!RunProgressWindow(manifest, owner, *transfer, job)) return kCancelled;
+  if (!RunProgressWindow(manifest, owner, *transfer, job)) return Stopped(*transfer);
 
   if (job->Cancelled() || transfer->error != FetchError::None) {
     DeleteDownload(transfer->folder, transfer->file);
-    if (job->Cancelled()) return kCancelled;
+    if (job->Cancelled()) return Stopped(*transfer);
     // More bytes than the manifest's size is a size that does not match.
     return transfer->error == FetchError::TooLarge ? kVerificationFailed : kDownloadFailed;
   }

@@ -8,6 +8,7 @@
 
 #include "updater/manifest.h"
 #include "updater/nub_updater.h"
+#include "updater/transfer_pace.h"
 
 namespace pk::update {
 
@@ -16,7 +17,9 @@ enum class InstallerMode {
   Silent,  // started with /S: it installs without a window
 };
 
-// `owner`: the window the progress window belongs to (disabled meanwhile), or null.
-CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode);
+// `owner`: the window the progress window belongs to (disabled meanwhile), or
+// null. A transfer that falls below `limits` is stopped; the user may cancel
+// it at any time.
+CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode mode, const PaceLimits& limits);
 
 }  // namespace pk::update

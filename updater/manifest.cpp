@@ -96,6 +96,36 @@ bool ParseVersion(std::string_view text, Version* out) {
   return true;
 }
 
+bool ParseUtcTime(std::string_view text, int64_t* out) {
+  // Fixed width, every separator in its place.
+  constexpr std::string_view kForm = "dddd-dd-ddTdd:dd:ddZ";
+  if (text.size() != kForm.size()) return false;
+  for (size_t i = 0; i < kForm.size(); ++i) {
+    if (kForm[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kForm[i]) return false;
+  }
+  auto number = [&](size_t at, size_t digits) {
+    int value = 0;
+    for (size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+  int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+  static constexpr int kDaysIn[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  if (year < 1970 || month < 1 || month > 12 || day < 1 || day > kDaysIn[month - 1] ||
+      (month == 2 && day == 29 && !leap) || hour > 23 || minute > 59 || second > 59) {
+    return false;
+  }
+  // Days since 1970-01-01 by the civil calendar, counting years from March.
+  int y = month <= 2 ? year - 1 : year;
+  int era = y / 400, yearOfEra = y - era * 400;
+  int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  int64_t days = int64_t(era) * 146097 + dayOfEra - 719468;
+  *out = days * 86400 + hour * 3600 + minute * 60 + second;
+  return true;
+}
+
 const char* ManifestErrorName(ManifestError error) {
   switch (error) {
     case ManifestError::None: return "none";
@@ -110,6 +140,7 @@ const char* ManifestErrorName(ManifestError error) {
     case ManifestError::BadUrl: return "bad url";
     case ManifestError::BadSize: return "bad size";
     case ManifestError::BadHash: return "bad sha256";
+    case ManifestError::BadExpiry: return "bad expires";
     case ManifestError::BadNotes: return "bad notes";
   }
   return "?";
@@ -172,6 +203,10 @@ ManifestError ParseManifest(Bytes signedBytes, Manifest* out) {
   auto sha = next("sha256");
   if (!sha) return ManifestError::UnexpectedField;
   if (!ParseHex(*sha, &manifest.installerSha256)) return ManifestError::BadHash;
+
+  auto expires = next("expires");
+  if (!expires) return ManifestError::UnexpectedField;
+  if (!ParseUtcTime(*expires, &manifest.expires)) return ManifestError::BadExpiry;
 
   // Notes lines may be empty ("notes " alone) to separate paragraphs.
   for (size_t count = 0; !lines.AtEnd(); ++count) {

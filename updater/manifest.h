@@ -7,12 +7,15 @@
 //   url https://www.pixelkite.example/up/pixelkite/pixelkite-5.4.1-setup.exe
 //   size 1234567
 //   sha256 <64 hex digits>
+//   expires 2025-07-01T00:00:00Z
 //   notes <one line of release notes, GBK; the line may repeat or be absent>
 //   signature <128 hex digits: ECDSA P-256 over SHA-256 of every byte above, r then s>
 //
 // The fields come in exactly this order, each once (notes any number of
 // times). The signature covers the bytes up to and including the LF before
 // "signature", and the library checks it before it reads anything else.
+// A manifest is trusted only until its expiry (UTC), so that a server that
+// keeps serving an old one cannot hold users on an old version for long.
 // docs/updates.md describes the format for the maker.
 #pragma once
 
@@ -40,6 +43,9 @@ struct Version {
 };
 bool ParseVersion(std::string_view text, Version* out);
 
+// "YYYY-MM-DDTHH:MM:SSZ" (UTC, years 1970 to 9999) as seconds since 1970.
+bool ParseUtcTime(std::string_view text, int64_t* out);
+
 enum class ManifestError {
   None,
   TooLarge,
@@ -53,6 +59,7 @@ enum class ManifestError {
   BadUrl,
   BadSize,
   BadHash,
+  BadExpiry,
   BadNotes,
 };
 const char* ManifestErrorName(ManifestError error);
@@ -68,6 +75,7 @@ struct Manifest {
   Url installerUrl;
   uint64_t installerSize = 0;
   std::array<uint8_t, 32> installerSha256{};
+  int64_t expires = 0;  // seconds since 1970, UTC
   std::string notes;  // GBK, the notes lines joined with CRLF
 };
 
@@ -76,5 +84,8 @@ struct Manifest {
 ManifestError SplitSignature(Bytes text, SignedManifest* out);
 // Reads the fields of the signed part. Call only after the signature verified.
 ManifestError ParseManifest(Bytes signedBytes, Manifest* out);
+
+// True from the manifest's expiry on (`now` in seconds since 1970, UTC).
+inline bool Expired(const Manifest& manifest, int64_t now) { return now >= manifest.expires; }
 
 }  // namespace pk::update

@@ -23,6 +23,7 @@ namespace pk::update {
 
 // What CheckForUpdate did, for tests and logs.
 enum CheckResult : int {
+  kNotDue = 2,            // this user's last check was less than a day ago: nothing fetched
   kInstallerStarted = 1,
   kUpToDate = 0,          // the manifest names this version or an older one
   kDeclined = -1,         // the user answered No
@@ -36,6 +37,9 @@ enum CheckResult : int {
   kDownloadFailed = -9,
   kVerificationFailed = -10,  // size or SHA-256 differ from the manifest
   kLaunchFailed = -11,
+  kManifestExpired = -12,  // signed, but past its expiry
+  kDownloadStalled = -13,  // no byte for too long
+  kDownloadTooSlow = -14,  // too few bytes over too long a stretch
 };
 
 }  // namespace pk::update

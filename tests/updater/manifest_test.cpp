@@ -1,16 +1,22 @@
 // The update manifest and the address policy: what is accepted, and for each
-// kind of damage, which check refuses it. The signature itself is checked by
-// the system's cryptography (the loopback tests cover it); here it is only
-// located and decoded.
+// kind of damage, which check refuses it (and that the signing tool refuses
+// the same). The signature itself is checked by the system's cryptography
+// (the loopback tests cover it); here it is only located and decoded.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "updater/manifest.h"
+#include "updater/transfer_pace.h"
 #include "updater/update_url.h"
 
 namespace pk::update {
@@ -24,12 +30,14 @@ struct ManifestText {
   std::string url = "url https://www.pixelkite.example/up/pixelkite/setup-5.4.1.exe";
   std::string size = "size 1048576";
   std::string sha256 = "sha256 " + std::string(64, 'a');
+  std::string expires = "expires 2099-12-31T23:59:59Z";
   std::vector<std::string> notes = {"notes \xD0\xDE\xB8\xB4\xC1\xCB\xB1\xA3\xB4\xE6\xCE\xBB\xCD\xBC", "notes ",
                                     "notes Second paragraph."};
   std::string signature = "signature " + std::string(128, '0');
 
   std::string Signed() const {
-    std::string text = header + "\n" + product + "\n" + version + "\n" + url + "\n" + size + "\n" + sha256 + "\n";
+    std::string text =
+        header + "\n" + product + "\n" + version + "\n" + url + "\n" + size + "\n" + sha256 + "\n" + expires + "\n";
     for (const std::string& line : notes) text += line + "\n";
     return text;
   }
@@ -62,6 +70,9 @@ TEST(Manifest, ReadsEveryFieldOfAWellFormedManifest) {
   EXPECT_EQ(manifest.installerUrl.Text(), "https://www.pixelkite.example/up/pixelkite/setup-5.4.1.exe");
   EXPECT_EQ(manifest.installerSize, 1048576u);
   EXPECT_EQ(manifest.installerSha256[31], 0xAA);
+  EXPECT_EQ(manifest.expires, 4102444799);
+  EXPECT_FALSE(Expired(manifest, 4102444798));
+  EXPECT_TRUE(Expired(manifest, 4102444799));
   // Notes lines are joined with CRLF, an empty one making a blank line.
   EXPECT_EQ(manifest.notes, "\xD0\xDE\xB8\xB4\xC1\xCB\xB1\xA3\xB4\xE6\xCE\xBB\xCD\xBC\r\n\r\nSecond paragraph.");
 
@@ -94,6 +105,7 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
     return t.Build();
   };
   std::vector<Case> cases = {
+      {"well formed", whole(ManifestText()), ok, ok},
       {"exactly at the size cap", sized(kMaxManifestSize), ok, ManifestError::BadNotes},
       {"one byte over the size cap", sized(kMaxManifestSize + 1), ManifestError::TooLarge, ManifestError::TooLarge},
       {"carriage returns", "pixelkite-update 1\r\nsignature " + std::string(128, '0') + "\r\n", ManifestError::NotText,
@@ -150,6 +162,14 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
       {"sha256 one digit short", whole(with([](ManifestText& t) { t.sha256.pop_back(); })), ok,
        ManifestError::BadHash},
       {"sha256 not hex", whole(with([](ManifestText& t) { t.sha256.back() = 'z'; })), ok, ManifestError::BadHash},
+      {"expires missing", whole(with([](ManifestText& t) { t.expires = "notes x"; })), ok,
+       ManifestError::UnexpectedField},
+      {"expires in days", whole(with([](ManifestText& t) { t.expires = "expires 30"; })), ok,
+       ManifestError::BadExpiry},
+      {"expires in local time", whole(with([](ManifestText& t) { t.expires.pop_back(); })), ok,
+       ManifestError::BadExpiry},
+      {"expires on no such day", whole(with([](ManifestText& t) { t.expires = "expires 2100-02-29T00:00:00Z"; })),
+       ok, ManifestError::BadExpiry},
       {"an unknown field", whole(with([](ManifestText& t) { t.notes.push_back("mirror https://elsewhere/"); })), ok,
        ManifestError::UnexpectedField},
       {"a repeated version", whole(with([](ManifestText& t) { t.notes.insert(t.notes.begin(), t.version); })), ok,
@@ -168,6 +188,7 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
        ok, ManifestError::BadNotes},
       {"header only", "pixelkite-update 1\n", ManifestError::NoSignature, ManifestError::UnexpectedField},
   };
+  std::vector<std::string> signedParts;
   for (const Case& c : cases) {
     SignedManifest split;
     ManifestError splitResult = SplitSignature(AsBytes(c.text), &split);
@@ -180,6 +201,119 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
     if (c.parse) {
       ManifestError parseResult = Parse(signedPart);
       EXPECT_EQ(parseResult, *c.parse) << c.what << ": " << ManifestErrorName(parseResult);
+    }
+    signedParts.push_back(signedPart);
+  }
+
+#ifndef _WIN32
+  // The signing tool reads a signed part by the same rules, so that it signs
+  // nothing the library refuses and its verify refuses what the library does.
+  test::TempDir dir;
+  std::string command = "python3 " PK_SOURCE_DIR "/tools/update_manifest.py check";
+  std::map<std::string, size_t> caseOf;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    std::string path = dir.Write(std::to_string(i), std::vector<uint8_t>(signedParts[i].begin(), signedParts[i].end()));
+    caseOf[path] = i;
+    command += " " + path;
+  }
+  std::FILE* tool = popen(command.c_str(), "r");
+  ASSERT_TRUE(tool);
+  char line[512];
+  size_t answers = 0;
+  while (std::fgets(line, sizeof line, tool)) {
+    std::string text(line);
+    size_t colon = text.find(": ");
+    ASSERT_NE(colon, std::string::npos) << text;
+    size_t i = caseOf.at(text.substr(0, colon));
+    EXPECT_EQ(text.substr(colon + 2, text.size() - colon - 3), ManifestErrorName(Parse(signedParts[i])))
+        << cases[i].what;
+    ++answers;
+  }
+  pclose(tool);
+  EXPECT_EQ(answers, cases.size());
+#endif
+}
+
+TEST(Manifest, ExpiryIsAnExactUtcTime) {
+  struct Case {
+    const char* text;
+    int64_t seconds;  // -1: refused
+  };
+  const Case cases[] = {
+      {"1970-01-01T00:00:00Z", 0},           {"2000-02-29T12:34:56Z", 951827696},
+      {"2024-12-31T23:59:59Z", 1735689599},  {"9999-12-31T23:59:59Z", 253402300799},
+      {"1969-12-31T23:59:59Z", -1},          {"2023-02-29T00:00:00Z", -1},
+      {"2024-04-31T00:00:00Z", -1},          {"2024-13-01T00:00:00Z", -1},
+      {"2024-00-01T00:00:00Z", -1},          {"2024-01-00T00:00:00Z", -1},
+      {"2024-01-01T24:00:00Z", -1},          {"2024-01-01T00:60:00Z", -1},
+      {"2024-01-01T00:00:60Z", -1},          {"2024-01-01t00:00:00Z", -1},
+      {"2024-01-01 00:00:00Z", -1},          {"2024-01-01T00:00:00+00:00", -1},
+      {"2024-1-01T00:00:00Z", -1},           {"+024-01-01T00:00:00Z", -1},
+  };
+  for (const Case& c : cases) {
+    int64_t seconds = -1;
+    EXPECT_EQ(ParseUtcTime(c.text, &seconds), c.seconds >= 0) << c.text;
+    if (c.seconds >= 0) {
+      EXPECT_EQ(seconds, c.seconds) << c.text;
+    }
+  }
+}
+
+#ifndef _WIN32
+// The signing tool signs nothing already expired (the table above holds it
+// to the library's other rules), and what it signs verifies.
+TEST(Manifest, SigningToolRefusesWhatTheLibraryRefuses) {
+  test::TempDir dir;
+  std::string tool = "python3 " PK_SOURCE_DIR "/tools/update_manifest.py ";
+  std::string installer = dir.Write("setup.exe", {'M', 'Z'});
+  std::string keygen = tool + "keygen --no-passphrase " + dir.Path("k.pem") + " " + dir.Path("k.pub") + " >/dev/null";
+  ASSERT_EQ(std::system(keygen.c_str()), 0);
+  std::string sign = tool + "sign --key " + dir.Path("k.pem") + " --version 5.4.1 --installer " + installer +
+                     " -o " + dir.Path("m.txt") + " >/dev/null 2>&1 ";
+  EXPECT_NE(std::system((sign + "--url https://www.pixelkite.example/s.exe --days 0").c_str()), 0);
+  ASSERT_EQ(std::system((sign + "--url https://www.pixelkite.example/s.exe").c_str()), 0);
+  std::string verify = tool + "verify --public " + dir.Path("k.pub") + " " + dir.Path("m.txt") + " >/dev/null 2>&1";
+  EXPECT_EQ(std::system(verify.c_str()), 0);
+
+  auto signedManifest = test::TempDir::Read(dir.Path("m.txt"));
+  std::string text(signedManifest.begin(), signedManifest.end());
+  SignedManifest split;
+  Manifest manifest;
+  ASSERT_EQ(SplitSignature(AsBytes(text), &split), ManifestError::None);
+  ASSERT_EQ(ParseManifest(split.signedBytes, &manifest), ManifestError::None);
+  // Thirty days by default.
+  int64_t now = std::time(nullptr);
+  EXPECT_GT(manifest.expires, now + 29 * 86400);
+  EXPECT_LE(manifest.expires, now + 30 * 86400);
+}
+#endif
+
+TEST(TransferPace, StopsAStalledOrTricklingTransferOnly) {
+  const PaceLimits limits{.stallMs = 15000, .windowMs = 30000, .windowBytes = 1024};
+  struct Step {
+    uint64_t ms;
+    uint64_t total;
+    PaceVerdict verdict;
+  };
+  const std::vector<std::vector<Step>> runs = {
+      // Quick at first, then silence: stalled after 15 s, not before.
+      {{1000, 1 << 20, PaceVerdict::Moving}, {15999, 1 << 20, PaceVerdict::Moving},
+       {16000, 1 << 20, PaceVerdict::Stalled}},
+      // 100 bytes every 10 s never stalls, but is too slow once 30 s have passed.
+      {{10000, 100, PaceVerdict::Moving}, {20000, 200, PaceVerdict::Moving}, {29999, 200, PaceVerdict::Moving},
+       {30000, 300, PaceVerdict::TooSlow}},
+      // Fast for a minute, then 1023 bytes in the 30 s after the last quick piece.
+      {{30000, 100000, PaceVerdict::Moving}, {60000, 200000, PaceVerdict::Moving},
+       {70000, 200500, PaceVerdict::Moving}, {80000, 201023, PaceVerdict::Moving},
+       {89999, 201023, PaceVerdict::Moving}, {90000, 201023, PaceVerdict::TooSlow}},
+      // A kilobyte in every 30 s, in pieces up to 14 s apart, goes on.
+      {{14000, 512, PaceVerdict::Moving}, {28000, 1024, PaceVerdict::Moving}, {42000, 1536, PaceVerdict::Moving},
+       {56000, 2048, PaceVerdict::Moving}, {70000, 2560, PaceVerdict::Moving}, {84000, 3072, PaceVerdict::Moving}},
+  };
+  for (size_t r = 0; r < runs.size(); ++r) {
+    TransferPace pace(limits, 0);
+    for (const Step& step : runs[r]) {
+      EXPECT_EQ(pace.Note(step.ms, step.total), step.verdict) << "run " << r << " at " << step.ms << " ms";
     }
   }
 }
