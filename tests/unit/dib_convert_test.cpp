@@ -168,10 +168,24 @@ TEST(ConvertDib, SourcesAndTargetsOutsideItsLimitsGiveNothing) {
     const char* name;
     ByteVector source;
   } sources[] = {
-      {"RLE", with([](DibPicture& p) { p.compression = 1; })},
-      {"bitfields", with([](DibPicture& p) { p.compression = 3; })},
+      {"RLE without its stream's length", with([](DibPicture& p) { p.compression = 1; })},
+      {"RLE stream cut short", [&] {
+         ByteVector v = with([](DibPicture& p) {
+           p.compression = 1;
+           p.stream = ByteVector{4, 1, 0, 1};
+         });
+         StoreU32(&v[20], 5);  // one byte more than the block holds
+         return v;
+       }()},
+      {"bitfields at 8 bits", with([](DibPicture& p) { p.compression = 3; })},
       {"12-byte header", with([](DibPicture& p) { p.headerSize = 12; })},
-      {"top-down", with([](DibPicture& p) { p.heightField = -4; })},
+      {"top-down rows cut short", [] {
+         DibPicture p = Gradient(4, 4, 8);
+         p.topDown = true;
+         ByteVector v = PackedDibOf(p);
+         v.pop_back();
+         return v;
+       }()},
       {"2 planes", with([](DibPicture& p) { p.planes = 2; })},
       {"2 bits", with([](DibPicture& p) { p.bitCount = 2; p.colors.resize(4); })},
       {"rows cut short", shortRows},
