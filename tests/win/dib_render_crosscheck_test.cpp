@@ -70,8 +70,43 @@ TEST(DibRenderCrossCheck, PalettesMatchTheSystem) {
   for (size_t i = 0; i < 20; ++i) EXPECT_EQ(defaults[i], portable::DefaultPalette()[i]) << "default entry " << i;
 }
 
+// Tally of the conversions compared and of those whose bytes differ.
+struct Tally {
+  int compared = 0;
+  int differing = 0;
+};
+
+// The picture through GDI and through the core into a target of every depth
+// at tw x th, copied and stretched; a difference is reported with `what`.
+void CompareIntoEveryDepth(const DibPicture& picture, int32_t tw, int32_t th, const std::string& what,
+                           Tally* tally) {
+  ByteVector source = test::PackedDibOf(picture);
+  const size_t infoSize = test::HeaderBytesOf(picture) + picture.colors.size() * 4;
+  ByteVector sourceInfo(source.begin(), source.begin() + long(infoSize));
+  Bytes sourcePixels = Bytes(source).subspan(infoSize);
+  for (uint16_t to : {1, 4, 8, 16, 24, 32}) {
+    ByteVector targetInfo = TargetInfo(source, tw, th, to);
+    size_t targetBytes = size_t(test::StrideOf(tw, to)) * th;
+    for (bool stretch : {false, true}) {
+      auto mode = stretch ? platform::RenderMode::Stretch : platform::RenderMode::Copy;
+      ByteVector gdi(targetBytes, 0xCD), ours(targetBytes, 0xCD);
+      const std::string describe =
+          what + ", " + Describe(picture.bitCount, to, picture.width, picture.height, tw, th, stretch);
+      ASSERT_TRUE(platform::RenderDib(sourceInfo, sourcePixels, targetInfo, gdi, mode)) << describe;
+      ASSERT_TRUE(portable::BlitDib(sourceInfo, sourcePixels, targetInfo, ours, mode)) << describe;
+      ++tally->compared;
+      if (gdi != ours) {
+        ++tally->differing;
+        size_t at = 0;
+        while (gdi[at] == ours[at]) ++at;
+        ADD_FAILURE() << describe << ": first difference at byte " << at << " of " << targetBytes << ": GDI "
+                      << int(gdi[at]) << ", ours " << int(ours[at]);
+      }
+    }
+  }
+}
+
 TEST(DibRenderCrossCheck, EveryConversionOfTheMatrixGivesTheSameBytes) {
-  const uint16_t depths[] = {1, 4, 8, 16, 24, 32};
   struct Size {
     int32_t sw, sh, tw, th;
   };
@@ -79,35 +114,13 @@ TEST(DibRenderCrossCheck, EveryConversionOfTheMatrixGivesTheSameBytes) {
   // plus the one-pixel targets that StretchBlt treats specially.
   const Size sizes[] = {{13, 11, 13, 11}, {48, 40, 32, 24}, {13, 11, 32, 29},
                         {20, 7, 9, 16},   {5, 6, 1, 1},     {3, 9, 1, 4}};
-  int compared = 0, differing = 0;
-  for (uint16_t from : depths) {
-    for (const Size& size : sizes) {
-      ByteVector source = test::PackedDibOf(MatrixSource(from, size.sw, size.sh));
-      ByteVector sourceInfo(source.begin(), source.begin() + long(40 + (from <= 8 ? 4u << from : 0)));
-      Bytes sourcePixels = Bytes(source).subspan(sourceInfo.size());
-      for (uint16_t to : depths) {
-        ByteVector targetInfo = TargetInfo(source, size.tw, size.th, to);
-        size_t targetBytes = size_t(test::StrideOf(size.tw, to)) * size.th;
-        for (bool stretch : {false, true}) {
-          auto mode = stretch ? platform::RenderMode::Stretch : platform::RenderMode::Copy;
-          ByteVector gdi(targetBytes, 0xCD), ours(targetBytes, 0xCD);
-          ASSERT_TRUE(platform::RenderDib(sourceInfo, sourcePixels, targetInfo, gdi, mode));
-          ASSERT_TRUE(portable::BlitDib(sourceInfo, sourcePixels, targetInfo, ours, mode));
-          ++compared;
-          if (gdi != ours) {
-            ++differing;
-            size_t at = 0;
-            while (gdi[at] == ours[at]) ++at;
-            ADD_FAILURE() << Describe(from, to, size.sw, size.sh, size.tw, size.th, stretch)
-                          << ": first difference at byte " << at << " of " << targetBytes << ": GDI "
-                          << int(gdi[at]) << ", ours " << int(ours[at]);
-          }
-        }
-      }
-    }
+  Tally tally;
+  for (uint16_t from : {1, 4, 8, 16, 24, 32}) {
+    for (const Size& size : sizes)
+      CompareIntoEveryDepth(MatrixSource(from, size.sw, size.sh), size.tw, size.th, "plain rows", &tally);
   }
-  EXPECT_EQ(compared, 6 * 6 * 6 * 2);
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(tally.compared, 6 * 6 * 6 * 2);
+  EXPECT_EQ(tally.differing, 0);
 }
 
 // Sources stored other than as plain rows: top-down at every depth, bit
@@ -200,41 +213,12 @@ std::vector<StoredSource> StoredSources() {
 }
 
 TEST(DibRenderCrossCheck, StoredLayoutsAreDecodedAsTheSystemDecodesThem) {
-  const uint16_t depths[] = {1, 4, 8, 16, 24, 32};
-  struct Size {
-    int32_t tw, th;
-  };
-  const Size sizes[] = {{13, 11}, {8, 6}, {20, 17}};
-  int compared = 0, differing = 0;
+  Tally tally;
   for (const StoredSource& s : StoredSources()) {
-    ByteVector source = test::PackedDibOf(s.picture);
-    const size_t infoSize = test::HeaderBytesOf(s.picture) + s.picture.colors.size() * 4;
-    ByteVector sourceInfo(source.begin(), source.begin() + long(infoSize));
-    Bytes sourcePixels = Bytes(source).subspan(infoSize);
-    for (uint16_t to : depths) {
-      for (const Size& size : sizes) {
-        ByteVector targetInfo = TargetInfo(source, size.tw, size.th, to);
-        size_t targetBytes = size_t(test::StrideOf(size.tw, to)) * size.th;
-        for (bool stretch : {false, true}) {
-          auto mode = stretch ? platform::RenderMode::Stretch : platform::RenderMode::Copy;
-          ByteVector gdi(targetBytes, 0xCD), ours(targetBytes, 0xCD);
-          ASSERT_TRUE(platform::RenderDib(sourceInfo, sourcePixels, targetInfo, gdi, mode)) << s.name;
-          ASSERT_TRUE(portable::BlitDib(sourceInfo, sourcePixels, targetInfo, ours, mode)) << s.name;
-          ++compared;
-          if (gdi != ours) {
-            ++differing;
-            size_t at = 0;
-            while (gdi[at] == ours[at]) ++at;
-            ADD_FAILURE() << s.name << ", " << Describe(s.picture.bitCount, to, 13, 11, size.tw, size.th, stretch)
-                          << ": first difference at byte " << at << " of " << targetBytes << ": GDI "
-                          << int(gdi[at]) << ", ours " << int(ours[at]);
-          }
-        }
-      }
-    }
+    for (auto [tw, th] : {std::pair{13, 11}, {8, 6}, {20, 17}}) CompareIntoEveryDepth(s.picture, tw, th, s.name, &tally);
   }
-  EXPECT_GT(compared, 1500);
-  EXPECT_EQ(differing, 0);
+  EXPECT_GT(tally.compared, 1500);
+  EXPECT_EQ(tally.differing, 0);
 }
 
 }  // namespace
