@@ -18,6 +18,7 @@ inline constexpr uint32_t kBiRgb = 0;  // biCompression of uncompressed rows
 // Byte offsets of fields inside the header, for in-place edits.
 inline constexpr size_t kBiHeightOffset = 8;
 inline constexpr size_t kBiSizeImageOffset = 20;
+inline constexpr size_t kBiClrUsedOffset = 32;
 
 // The fields of a BITMAPINFOHEADER, read from bytes (never by casting a pointer).
 struct BitmapInfoHeader {

@@ -97,7 +97,7 @@ int RunConvert(const Args& args) {
   auto set = BitmapToIconSet(dib.bytes(), options.width, options.height, options.bits, options.stretch);
   if (!set) {
     std::fprintf(stderr,
-                 "pixelkite: %s: the bitmap cannot be converted (compressed rows or an unsupported depth)\n",
+                 "pixelkite: %s: the bitmap cannot be converted (out of memory)\n",
                  options.input.c_str());
     return kExitFailed;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/dib_format.h"
 #include "codec/bmp_file.h"
 #include "codec/dib_convert.h"
 #include "codec_messages.h"
@@ -80,11 +81,13 @@ std::unique_ptr<IconSet> BitmapToIconSet(Bytes dib, int32_t width, int32_t heigh
 std::unique_ptr<IconSet> ImportBmpIconSet(const char* path) {
   PackedDib dib = LoadBmpFile(path);
   if (!dib) return nullptr;
-  // The reader has refused empty and top-down pictures, so both sides are positive.
-  const BitmapInfoHeader h = *BitmapInfoHeader::Read(dib.bytes());
+  // What the reader returns has a header it reads: both sides positive,
+  // whichever way the rows are stored.
+  const auto format = ReadDibFormat(dib.bytes());
+  if (!format) return nullptr;
   int32_t width, height;
-  FitIconImageSize(h.biWidth, h.biHeight, &width, &height);
-  auto set = BitmapToIconSet(dib.bytes(), width, height, h.biBitCount, true);
+  FitIconImageSize(format->width, format->height, &width, &height);
+  auto set = BitmapToIconSet(dib.bytes(), width, height, format->bitCount, true);
   if (set) SetRecordPath(set->iconFilePath, path);
   return set;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/dib_format.h"
 #include "codec_messages.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
@@ -27,7 +28,18 @@ const char* BmpFaultMessage(BmpFault fault) {
     case BmpFault::InfoAlloc: return msg::kBmpAllocFailed;
     case BmpFault::InfoHeaderShort: return msg::kBmpInfoHeaderFailed;
     case BmpFault::NotInfoHeader: return msg::kBmpOs2Unsupported;
-    case BmpFault::TopDownOrEmpty: return msg::kBmpUnknownFormat;
+    case BmpFault::UnknownHeader: return msg::kBmpHeaderUnknown;
+    case BmpFault::BadSize: return msg::kBmpSizeInvalid;
+    case BmpFault::Planes: return msg::kBmpPlanesUnsupported;
+    case BmpFault::DepthUnsupported: return msg::kBmpDepthUnsupported;
+    case BmpFault::DepthInvalid: return msg::kBmpDepthInvalid;
+    case BmpFault::Jpeg: return msg::kBmpJpegUnsupported;
+    case BmpFault::Png: return msg::kBmpPngUnsupported;
+    case BmpFault::CompressionUnknown: return msg::kBmpCompressionUnknown;
+    case BmpFault::CompressionDepth: return msg::kBmpCompressionDepth;
+    case BmpFault::TopDownCompressed: return msg::kBmpTopDownCompressed;
+    case BmpFault::MasksInvalid: return msg::kBmpMasksInvalid;
+    case BmpFault::TooLarge: return msg::kBmpTooLarge;
     case BmpFault::ColorTableOutside: return msg::kBmpColorTableFailed;
     case BmpFault::OffsetNegative: return msg::kBmpSeekFailed;
     case BmpFault::RowTooLong: return msg::kBmpPixelsFailed;
@@ -40,6 +52,31 @@ const char* BmpFaultMessage(BmpFault fault) {
   return msg::kBmpPixelsFailed;
 }
 
+namespace {
+
+BmpFault FaultOf(DibFormatFault fault) {
+  switch (fault) {
+    case DibFormatFault::HeaderShort: return BmpFault::InfoHeaderShort;
+    case DibFormatFault::Os2Header: return BmpFault::NotInfoHeader;
+    case DibFormatFault::UnknownHeader: return BmpFault::UnknownHeader;
+    case DibFormatFault::BadSize: return BmpFault::BadSize;
+    case DibFormatFault::Planes: return BmpFault::Planes;
+    case DibFormatFault::DepthUnsupported: return BmpFault::DepthUnsupported;
+    case DibFormatFault::DepthInvalid: return BmpFault::DepthInvalid;
+    case DibFormatFault::Jpeg: return BmpFault::Jpeg;
+    case DibFormatFault::Png: return BmpFault::Png;
+    case DibFormatFault::CompressionUnknown: return BmpFault::CompressionUnknown;
+    case DibFormatFault::CompressionDepth: return BmpFault::CompressionDepth;
+    case DibFormatFault::TopDownCompressed: return BmpFault::TopDownCompressed;
+    case DibFormatFault::MasksInvalid: return BmpFault::MasksInvalid;
+    case DibFormatFault::RowTooLong: return BmpFault::RowTooLong;
+    case DibFormatFault::TooLarge: return BmpFault::TooLarge;
+  }
+  return BmpFault::UnknownHeader;
+}
+
+}  // namespace
+
 Result<PackedDib, BmpFault> ReadBmpFile(platform::File& file) {
   uint8_t fileHeader[kBitmapFileHeaderSize];
   if (!platform::ReadExactly(file, fileHeader, sizeof fileHeader)) return BmpFault::FileHeaderShort;
@@ -50,38 +87,65 @@ Result<PackedDib, BmpFault> ReadBmpFile(platform::File& file) {
   const uint32_t offBits = c.U32();
   if (type != kBitmapFileType || reserved1 != 0 || reserved2 != 0) return BmpFault::NotBitmap;
 
-  PackedDib info = PackedDib::Allocate(44);
+  // The header's length comes first and says what kind it is, and so how
+  // much more to read; a 40-byte header with bit fields has its masks behind it.
+  PackedDib info = PackedDib::Allocate(kBitmapV5HeaderSize);
   if (!info) return BmpFault::InfoAlloc;
-  if (!platform::ReadExactly(file, info.data.get(), kBitmapInfoHeaderSize)) return BmpFault::InfoHeaderShort;
-  const BitmapInfoHeader h = *BitmapInfoHeader::Read(info.bytes());
-  if (h.biSize != kBitmapInfoHeaderSize) return BmpFault::NotInfoHeader;
+  if (!platform::ReadExactly(file, info.data.get(), 4)) return BmpFault::InfoHeaderShort;
+  const uint32_t headerSize = LoadU32(info.data.get());
+  switch (ClassifyDibHeader(headerSize)) {
+    case DibHeaderKind::Os2: return BmpFault::NotInfoHeader;
+    case DibHeaderKind::Unknown: return BmpFault::UnknownHeader;
+    case DibHeaderKind::Windows: break;
+  }
+  if (!platform::ReadExactly(file, info.data.get() + 4, headerSize - 4)) return BmpFault::InfoHeaderShort;
+  const uint32_t headerBytes = DibHeaderBytes(*BitmapInfoHeader::Read(info.bytes()));
+  if (headerBytes > headerSize &&
+      !platform::ReadExactly(file, info.data.get() + headerSize, headerBytes - headerSize)) {
+    return BmpFault::InfoHeaderShort;
+  }
+  auto format = ReadDibFormat(Bytes(info.data.get(), headerBytes));
+  if (!format) return FaultOf(format.reason());
 
   // Everything below is measured from the header, so it is checked against
-  // the file before a byte is allocated for it. A top-down picture (negative
-  // height) or an empty one is not a layout this reader knows.
-  if (h.biWidth <= 0 || h.biHeight <= 0) return BmpFault::TopDownOrEmpty;
+  // the file before a byte is allocated for it. The table sits at the
+  // header's end; only the entries pixels can reach are kept.
   const uint64_t length = file.Length();
-  const uint32_t tableSize = DibColorTableSize(h);
-  const uint64_t tableStart = kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
-  if (!RangeFits(tableStart, tableSize, length)) return BmpFault::ColorTableOutside;
+  const uint64_t tableStart = kBitmapFileHeaderSize + uint64_t(headerBytes);
+  const uint32_t entries = format->ColorsUsed();
+  if (!RangeFits(tableStart, uint64_t(entries) * 4, length)) return BmpFault::ColorTableOutside;
   // The position is a signed 32-bit value: a larger offset cannot be reached.
   if (offBits > kMaxPositiveOffset) return BmpFault::OffsetNegative;
-  // A row length that overflows the format's 32-bit arithmetic cannot
-  // describe rows that any file holds.
-  auto parts = MeasureDib(h, DibRows::Plain);
-  if (!parts) return BmpFault::RowTooLong;
-  const uint64_t pixelStart = offBits != 0 ? offBits : tableStart + tableSize;
-  if (!RangeFits(pixelStart, parts->pixelBytes, length)) return BmpFault::RowsOutside;
-  PackedDib dib = parts->end <= UINT32_MAX ? PackedDib::Allocate(uint32_t(parts->end)) : PackedDib{};
+  // Pixels start at bfOffBits, or without one behind the table as the system
+  // sizes it (biClrUsed entries, at most 256, whatever the depth).
+  const uint64_t pixelStart = offBits != 0 ? offBits : tableStart + uint64_t(format->tableEntries) * 4;
+  uint64_t pixelBytes = format->RowBytes();
+  if (format->Compressed()) {
+    // The stream is biSizeImage long, or runs to the end of the file when
+    // the header leaves it 0.
+    pixelBytes = format->header.biSizeImage;
+    if (pixelBytes == 0 && pixelStart < length) pixelBytes = length - pixelStart;
+    if (pixelBytes == 0) return BmpFault::RowsOutside;
+  }
+  if (!RangeFits(pixelStart, pixelBytes, length)) return BmpFault::RowsOutside;
+  const uint64_t blockSize = format->tableOffset + uint64_t(entries) * 4 + pixelBytes;
+  PackedDib dib = blockSize <= UINT32_MAX ? PackedDib::Allocate(uint32_t(blockSize)) : PackedDib{};
   if (!dib) return BmpFault::PixelAlloc;
-  std::memcpy(dib.data.get(), info.data.get(), kBitmapInfoHeaderSize);
 
-  if (tableSize != 0 && !platform::ReadExactly(file, dib.data.get() + kBitmapInfoHeaderSize, tableSize))
+  // The block describes itself: its table holds the entries kept, and an
+  // encoded stream's length is in the header.
+  std::memcpy(dib.data.get(), info.data.get(), headerBytes);
+  const uint32_t clrUsed = format->header.biClrUsed;
+  if ((clrUsed != 0 ? clrUsed : DibIndexableColors(format->bitCount)) != entries)
+    StoreU32(dib.data.get() + kBiClrUsedOffset, entries);
+  if (format->Compressed()) StoreU32(dib.data.get() + kBiSizeImageOffset, uint32_t(pixelBytes));
+  if (entries != 0 && !platform::ReadExactly(file, dib.data.get() + headerBytes, entries * 4))
     return BmpFault::ColorTableShort;
   // Rows are read from bfOffBits when it is set (skipping any gap behind the
-  // colour table), else straight on from where the table ended.
-  if (offBits != 0 && !file.SeekFromStart(int32_t(offBits))) return BmpFault::SeekFailed;
-  if (!platform::ReadExactly(file, dib.data.get() + parts->pixels, uint32_t(parts->pixelBytes)))
+  // colour table), else from behind the table the header sizes.
+  const bool moved = offBits != 0 || pixelStart != tableStart + uint64_t(entries) * 4;
+  if (moved && !file.SeekFromStart(int32_t(pixelStart))) return BmpFault::SeekFailed;
+  if (!platform::ReadExactly(file, dib.data.get() + headerBytes + size_t(entries) * 4, uint32_t(pixelBytes)))
     return BmpFault::RowsShort;
   return dib;
 }

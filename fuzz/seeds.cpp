@@ -26,6 +26,48 @@ Seeds IcoSeeds() {
   return seeds;
 }
 
+// Pictures stored other than as plain rows: each header kind, top-down, bit
+// fields with and without alpha, RLE8 and RLE4 as encoders write them and
+// with deltas, literals at odd places, runs past the row and no end.
+std::vector<pk::test::DibPicture> StoredPictures() {
+  using pk::test::DibPicture;
+  using pk::test::Gradient;
+  using pk::test::RleStream;
+  std::vector<DibPicture> pictures;
+  auto add = [&](DibPicture p, auto change) {
+    change(p);
+    pictures.push_back(p);
+  };
+  add(Gradient(7, 5, 8), [](DibPicture& p) { p.headerSize = 108; });
+  add(Gradient(7, 5, 24), [](DibPicture& p) { p.headerSize = 124; p.topDown = true; });
+  add(Gradient(7, 5, 16), [](DibPicture& p) { p.compression = 3; p.masks = {0xF800, 0x7E0, 0x1F}; });
+  add(Gradient(7, 5, 16), [](DibPicture& p) {
+    p.headerSize = 56;
+    p.compression = 3;
+    p.masks = {0xF00, 0xF0, 0xF, 0xF000};
+  });
+  add(Gradient(7, 5, 32), [](DibPicture& p) {
+    p.headerSize = 124;
+    p.compression = 3;
+    p.masks = {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
+    p.topDown = true;
+  });
+  add(Gradient(7, 5, 32), [](DibPicture& p) { p.headerSize = 52; p.compression = 3; p.masks = {0xFF, 0xFF00, 0xFF0000}; });
+  for (uint16_t bits : {4, 8}) {
+    const uint32_t compression = bits == 8 ? 1 : 2;
+    add(Gradient(9, 6, bits), [&](DibPicture& p) {
+      p.compression = compression;
+      p.stream = pk::test::RleEncoded(p);
+    });
+    add(Gradient(9, 6, bits), [&](DibPicture& p) {
+      p.compression = compression;
+      p.stream = RleStream().Run(3, 0x12).Literal(5, {1, 2, 3, 4, 5}).Delta(2, 1).Run(20, 0x34).EndOfLine()
+                     .Literal(3, {6, 7, 8}).Delta(1, 9).bytes();
+    });
+  }
+  return pictures;
+}
+
 // Bitmap files of every depth the reader meets, a few with odd layouts.
 Seeds BmpSeeds() {
   using pk::test::BmpFileOf;
@@ -38,6 +80,7 @@ Seeds BmpSeeds() {
   seeds.push_back(BmpFileOf(shortTable));
   seeds.push_back(BmpFileOf(Gradient(6, 4, 8), {.gap = 9}));
   seeds.push_back(BmpFileOf(Gradient(6, 4, 24), {.offBits = 0}));
+  for (const auto& stored : StoredPictures()) seeds.push_back(BmpFileOf(stored));
   return seeds;
 }
 
@@ -51,6 +94,14 @@ Seeds BmpImportSeeds() {
   for (size_t i = 0; i < 6; ++i) {
     std::vector<uint8_t> seed(targets[i], targets[i] + 4);
     auto dib = PackedDibOf(Gradient(20 + int32_t(i) * 3, 17, depths[i]));
+    seed.insert(seed.end(), dib.begin(), dib.end());
+    seeds.push_back(seed);
+  }
+  const uint8_t stored[][4] = {{31, 31, 5, 1}, {15, 15, 2, 0}, {47, 23, 1, 1}, {16, 16, 4, 0}};
+  const auto pictures = StoredPictures();
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    std::vector<uint8_t> seed(stored[i % 4], stored[i % 4] + 4);
+    auto dib = PackedDibOf(pictures[i]);
     seed.insert(seed.end(), dib.begin(), dib.end());
     seeds.push_back(seed);
   }

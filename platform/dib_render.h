@@ -21,12 +21,19 @@ enum class RenderMode {
 
 // Draws `sourcePixels` onto a target whose rows are written to `targetPixels`.
 //
-// `sourceInfo` and `targetInfo` each hold a 40-byte BITMAPINFOHEADER
-// (uncompressed, positive width and height, 1/4/8/16/24/32 bits, biClrUsed 0)
-// followed by its complete colour table (2, 16 or 256 entries up to 8 bits,
-// none above). The pixel spans hold exactly the rows of their header, bottom
-// row first, each padded to 32-bit words. The caller checks all of that; the
-// backends rely on it. False when the graphics system cannot make the bitmaps.
+// `targetInfo` holds a 40-byte BITMAPINFOHEADER (uncompressed, positive width
+// and height, 1/4/8/16/24/32 bits, biClrUsed 0) followed by its complete
+// colour table (2, 16 or 256 entries up to 8 bits, none above);
+// `targetPixels` exactly its rows, bottom row first, each padded to 32-bit
+// words. `sourceInfo` is such a header too, or one whose rows are stored
+// otherwise: top row first (negative height), BI_RLE8 or BI_RLE4 with
+// biSizeImage the length of the encoded stream in `sourcePixels`, or
+// BI_BITFIELDS at 16 or 32 bits in a 108-byte BITMAPV4HEADER whose red, green,
+// blue and alpha masks ReadDibFormat accepts. Such sources are first made
+// plain the way SetDIBits makes them (bit fields as a 32-bit picture, with the
+// alpha mask's channel in the fourth byte; pixels an encoded stream passes
+// over stay 0). The caller checks all of that; the backends rely on it. False
+// when the graphics system cannot make the bitmaps.
 bool RenderDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourcePixels,
                std::span<const uint8_t> targetInfo, std::span<uint8_t> targetPixels,
                RenderMode mode);

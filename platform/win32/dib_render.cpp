@@ -1,6 +1,8 @@
 // Bitmap drawing with GDI: both bitmaps become DIB sections selected into
 // memory device contexts, and BitBlt or StretchBlt (COLORONCOLOR) does the
-// resampling and the colour matching.
+// resampling and the colour matching. A source stored top-down, with bit
+// fields or run-length encoded is put into its section by SetDIBits, which
+// decodes it.
 #include "platform/dib_render.h"
 
 #include <windows.h>
@@ -8,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dib_format.h"
 #include "base/dib_layout.h"
+#include "base/dib_pixels.h"
 #include "platform/win32/unique_handle.h"
 
 namespace pk::platform {
@@ -39,12 +43,32 @@ struct Section {
   HBITMAP Get() const { return static_cast<HBITMAP>(bitmap.Get()); }
 };
 
+// GDI leaves the fourth byte of bit-field pixels 0 unless the masks are the
+// standard 32-bit ones; the alpha mask's channel is put there, as the
+// portable drawing does.
+void CopyAlphaChannel(const DibFormat& f, std::span<const uint8_t> stored, uint8_t* plain) {
+  const size_t height = size_t(f.height);
+  for (size_t y = 0; y < height; ++y) {
+    const Bytes in = stored.subspan((f.topDown ? y : height - 1 - y) * f.stride, f.stride);
+    uint8_t* out = plain + (height - 1 - y) * size_t(f.width) * 4;
+    for (int32_t x = 0; x < f.width; ++x)
+      out[size_t(x) * 4 + 3] = MaskedChannel(ReadDibPixel(in, x, f.bitCount), f.masks.alpha);
+  }
+}
+
 }  // namespace
 
 bool RenderDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourcePixels,
                std::span<const uint8_t> targetInfo, std::span<uint8_t> targetPixels,
                RenderMode mode) {
-  AlignedInfo source(sourceInfo), target(targetInfo);
+  auto format = ReadDibFormat(sourceInfo);
+  if (!format) return false;
+  // A plain source is its own section; any other is drawn from the plain
+  // section SetDIBits decodes it into.
+  const std::vector<uint8_t> plainInfo = format->Plain() ? std::vector<uint8_t>(sourceInfo.begin(), sourceInfo.end())
+                                                          : PlainDibInfo(*format, sourceInfo);
+  if (plainInfo.empty()) return false;
+  AlignedInfo stored(sourceInfo), source(plainInfo), target(targetInfo);
   const BITMAPINFOHEADER& sh = source.get()->bmiHeader;
   const BITMAPINFOHEADER& th = target.get()->bmiHeader;
 
@@ -55,11 +79,21 @@ bool RenderDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sou
   Section targetSection(screen.Get(), target.get());
   Section sourceSection(screen.Get(), source.get());
   if (!targetSection.bitmap || !sourceSection.bitmap) return false;
+  if (format->Plain()) {
+    std::memcpy(sourceSection.bits, sourcePixels.data(), sourcePixels.size());
+  } else {
+    if (SetDIBits(screen.Get(), sourceSection.Get(), 0, UINT(format->height), sourcePixels.data(), stored.get(),
+                  DIB_RGB_COLORS) != format->height) {
+      return false;
+    }
+    GdiFlush();
+    if (format->BitFields() && format->masks.alpha != 0)
+      CopyAlphaChannel(*format, sourcePixels, static_cast<uint8_t*>(sourceSection.bits));
+  }
   {
     win32::UniqueDc sourceDc(CreateCompatibleDC(screen.Get())), targetDc(CreateCompatibleDC(screen.Get()));
     if (!sourceDc || !targetDc) return false;
 
-    std::memcpy(sourceSection.bits, sourcePixels.data(), sourcePixels.size());
     win32::SelectedObject selectSource(sourceDc.Get(), sourceSection.Get());
     win32::SelectedObject selectTarget(targetDc.Get(), targetSection.Get());
     if (!selectSource || !selectTarget) return false;

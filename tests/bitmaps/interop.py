@@ -1,4 +1,5 @@
 """Helpers of interop.sh: pictures made with Pillow, and comparisons."""
+import struct
 import sys
 
 from PIL import Image
@@ -17,9 +18,52 @@ def make_pil():
     rgba.save("pilRGBA.bmp")
 
 
-def pixels(path):
+def pixels(path, alpha=False):
+    """Size and pixels as decoded; a 32-bit bitmap of ours with its fourth byte as alpha."""
+    data = open(path, "rb").read()
+    if alpha and data[:2] == b"BM" and struct.unpack_from("<H", data, 28)[0] == 32:
+        off = struct.unpack_from("<I", data, 10)[0]
+        w, h = struct.unpack_from("<ii", data, 18)
+        rows = [data[off + (h - 1 - y) * w * 4:off + (h - y) * w * 4] for y in range(h)]
+        return (w, h), [(r[x * 4 + 2], r[x * 4 + 1], r[x * 4], r[x * 4 + 3]) for r in rows for x in range(w)]
     with Image.open(path) as im:
-        return im.size, list(im.convert("RGB").getdata())
+        return im.size, list(im.convert("RGBA" if alpha else "RGB").getdata())
+
+
+def topdown(src, dst):
+    """The same picture with its rows stored top first (negative height)."""
+    data = bytearray(open(src, "rb").read())
+    off = struct.unpack_from("<I", data, 10)[0]
+    w, h = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    stride = (w * bits + 31) // 32 * 4
+    rows = [data[off + y * stride:off + (y + 1) * stride] for y in range(h)]
+    data[off:off + h * stride] = b"".join(reversed(rows))
+    struct.pack_into("<i", data, 22, -h)
+    open(dst, "wb").write(bytes(data))
+
+
+def layout(path, header, bits, compression, orientation=""):
+    data = open(path, "rb").read()
+    got = (struct.unpack_from("<I", data, 14)[0], struct.unpack_from("<H", data, 28)[0],
+           struct.unpack_from("<I", data, 30)[0], struct.unpack_from("<i", data, 22)[0] < 0)
+    want = (int(header), int(bits), int(compression), orientation == "top-down")
+    if got != want:
+        print("%s: header, bits, compression, top-down are %s, not %s" % (path, got, want))
+        return 1
+    return 0
+
+
+def damage(src, how, dst):
+    """A bitmap of a kind that is refused: a JPEG inside, 2 bits, an OS/2 header."""
+    data = bytearray(open(src, "rb").read())
+    if how == "jpeg":
+        struct.pack_into("<I", data, 30, 4)
+    elif how == "bits2":
+        struct.pack_into("<H", data, 28, 2)
+    elif how == "os2":
+        struct.pack_into("<I", data, 14, 64)
+    open(dst, "wb").write(bytes(data))
 
 
 def main(argv):
@@ -30,11 +74,18 @@ def main(argv):
         with Image.open(argv[2]) as im:
             print("%dx%d" % im.size)
     elif cmd == "same":
-        a, b = pixels(argv[2]), pixels(argv[3])
+        alpha = len(argv) > 4 and argv[4] == "alpha"
+        a, b = pixels(argv[2], alpha), pixels(argv[3], alpha)
         if a != b:
             diff = sum(1 for p, q in zip(a[1], b[1]) if p != q)
             print("%s vs %s: sizes %s %s, %d pixels differ" % (argv[2], argv[3], a[0], b[0], diff))
             return 1
+    elif cmd == "topdown":
+        topdown(argv[2], argv[3])
+    elif cmd == "layout":
+        return layout(*argv[2:])
+    elif cmd == "damage":
+        damage(argv[2], argv[3], argv[4])
     elif cmd == "opens":
         with Image.open(argv[2]) as im:
             im.load()

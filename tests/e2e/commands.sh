@@ -76,7 +76,8 @@ check "save as: a bitmap opened at start-up is one 40x30 24-bit image" cmp "$fil
 expect "open: a missing .ico typed by name" \
   "$(lines "$OPEN" "box caption=$(f missing.ico) text=图标文件打开时出错!" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f missing.ico)"
-expect "open: a bitmap that gives no icon" "$(lines "$OPEN" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
+expect "open: a bitmap the reader refuses gives no icon" \
+  "$(lines "$OPEN" "box caption=$(f two-bit.bmp) text=每像素2位或64位的位图不支持!" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f two-bit.bmp)"
 expect "open: a 600x300 bitmap without a record" "$(lines "$OPEN" "$(one "$(f big.bmp)")" "$ON" "preview icon=1")" \
   open Pixelkite "$(f big.bmp)"

@@ -68,7 +68,7 @@ def make(folder, sample):
     write("small.bmp", bmp(40, 30, 24, lambda x, y: (x * 6, y * 8, 200)))
     write("big.bmp", bmp(600, 300, 8, lambda x, y: (x // 10 + y // 10) % 256))
     write("photo.BMP", bmp(50, 50, 24, lambda x, y: (255 - x * 5, x * 5, y * 5)))
-    # Read, but of a depth the conversion does not take: no icon comes of it.
+    # Of a depth the reader refuses: no icon comes of it.
     write("two-bit.bmp", bmp(8, 8, 2, lambda x, y: 0))
     # A 12-byte (OS/2) header, which the reader refuses.
     os2 = bytearray(bmp(8, 8, 24, lambda x, y: (x, y, 0)))

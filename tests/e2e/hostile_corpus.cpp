@@ -279,7 +279,7 @@ void AddBitmaps(Corpus& c) {
   bits2.bitCount = 2;
   bits2.colors.resize(4);
   // Sizes no picture here could be drawn at are written into small files.
-  constexpr size_t kWidth = 18, kHeight = 22, kBitCount = 28;
+  constexpr size_t kWidth = 18, kHeight = 22, kBitCount = 28, kSizeImage = 34;
   const ByteVector huge = Patched(Patched(BmpFileOf(Gradient(4, 4, 24)), kWidth, 3000000), kHeight, 2000000);
   const ByteVector wide = Patched(BmpFileOf(Gradient(4, 4, 32)), kWidth, 0x20000000);
   ByteVector deep = BmpFileOf(Gradient(1, 1, 24));
@@ -297,6 +297,13 @@ void AddBitmaps(Corpus& c) {
     change(p);
     return p;
   };
+  DibPicture rle = with(Gradient(8, 8, 8), [](DibPicture& p) {
+    p.compression = 1;
+    p.stream = test::RleEncoded(p);
+  });
+  // 20000 x 20000 pixels from a few bytes of stream; a stream longer than the file.
+  const ByteVector rleHuge = Patched(Patched(BmpFileOf(rle), kWidth, 20000), kHeight, 20000);
+  const ByteVector rleLong = Patched(BmpFileOf(rle), kSizeImage, uint32_t(rle.stream->size() + 100));
 
 
   // First without a record to take the size from, then, once a bitmap has
@@ -308,44 +315,65 @@ void AddBitmaps(Corpus& c) {
       {"not-bm", BmpFileOf(gradient, {.type = 0x5858}), "kBmpUnknownFormat"},
       {"reserved-not-zero", BmpFileOf(gradient, {.reserved1 = 7}), "kBmpUnknownFormat"},
       {"header-size-12", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 12; })), "kBmpOs2Unsupported"},
-      {"header-size-66", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 66; })), "kBmpOs2Unsupported"},
-      {"header-size-124", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 124; })), "kBmpOs2Unsupported"},
-      {"width-zero", BmpFileOf(with(gradient, [](DibPicture& p) { p.width = 0; })), "kBmpUnknownFormat"},
-      {"width-negative", Patched(BmpFileOf(gradient), kWidth, uint32_t(-24)), "kBmpUnknownFormat"},
-      {"height-zero", BmpFileOf(with(gradient, [](DibPicture& p) { p.heightField = 0; })), "kBmpUnknownFormat"},
+      {"header-size-16", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 16; })), "kBmpOs2Unsupported"},
+      {"header-size-64", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 64; })), "kBmpOs2Unsupported"},
+      {"header-size-66", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 66; })), "kBmpHeaderUnknown"},
+      {"header-size-124-cut", Cut(BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 124; })), 100),
+       "kBmpInfoHeaderFailed"},
+      {"width-zero", BmpFileOf(with(gradient, [](DibPicture& p) { p.width = 0; })), "kBmpSizeInvalid"},
+      {"width-negative", Patched(BmpFileOf(gradient), kWidth, uint32_t(-24)), "kBmpSizeInvalid"},
+      {"height-zero", BmpFileOf(with(gradient, [](DibPicture& p) { p.heightField = 0; })), "kBmpSizeInvalid"},
       {"height-int-min", BmpFileOf(with(gradient, [](DibPicture& p) { p.heightField = INT32_MIN; })),
-       "kBmpUnknownFormat"},
-      {"top-down", BmpFileOf(with(gradient, [](DibPicture& p) { p.heightField = -16; })), "kBmpUnknownFormat"},
+       "kBmpSizeInvalid"},
       {"really-big", huge, "kBmpPixelsFailed"},
       {"stride-overflows", wide, "kBmpPixelsFailed"},
-      {"bit-count-30000", deep, "kBmpPixelsFailed"},
-      {"clr-used-huge", BmpFileOf(clrHuge), "kBmpColorTableFailed"},
+      {"bit-count-30000", deep, "kBmpDepthInvalid"},
+      {"bit-count-2", BmpFileOf(bits2), "kBmpDepthUnsupported"},
+      {"rle-expands-to-400-mb", rleHuge, "kBmpTooLarge"},
+      {"rle-stream-past-the-end", rleLong, "kBmpPixelsFailed"},
       {"offbits-2-gib", BmpFileOf(gradient, {.offBits = 0x80000000u}), "kBmpSeekFailed"},
       {"offbits-past-end", BmpFileOf(gradient, {.offBits = 100000}), "kBmpPixelsFailed"},
       {"rows-cut", BmpFileOf(gradient, {.cut = 9}), "kBmpPixelsFailed"},
-      {"rle8-shorter-than-rows",
-       Cut(BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 1; })), 14 + 40 + 1024 + 40),
-       "kBmpPixelsFailed"},
       {"rle8-top-down", BmpFileOf(with(gradient, [](DibPicture& p) {
          p.compression = 1;
          p.heightField = -16;
        })),
-       "kBmpUnknownFormat"},
-      // Read, but no conversion takes them: no icon.
-      {"bit-count-2", BmpFileOf(bits2), nullptr, false},
-      {"rle8", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 1; })), nullptr, false},
-      {"rle4-at-8-bits", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 2; })), nullptr, false},
-      {"jpeg-inside", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 4; })), nullptr, false},
-      {"png-inside", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 5; })), nullptr, false},
-      {"bitfields-24", BmpFileOf(with(Gradient(8, 8, 24), [](DibPicture& p) { p.compression = 3; })), nullptr,
-       false},
+       "kBmpTopDownCompressed"},
+      {"rle4-at-8-bits", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 2; })),
+       "kBmpCompressionDepth"},
+      {"jpeg-inside", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 4; })), "kBmpJpegUnsupported"},
+      {"png-inside", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 5; })), "kBmpPngUnsupported"},
+      {"compression-6", BmpFileOf(with(Gradient(8, 8, 32), [](DibPicture& p) { p.compression = 6; })),
+       "kBmpCompressionUnknown"},
+      {"bitfields-24", BmpFileOf(with(Gradient(8, 8, 24), [](DibPicture& p) { p.compression = 3; })),
+       "kBmpCompressionDepth"},
       {"bitfields-zero-masks", BmpFileOf(with(Gradient(8, 8, 16), [](DibPicture& p) {
          p.compression = 3;
-         p.colors = {0, 0, 0};
+         p.masks = {0, 0, 0};
        })),
-       nullptr, false},
-      {"planes-3", BmpFileOf(with(gradient, [](DibPicture& p) { p.planes = 3; })), "kBmpPixelsFailed"},
+       "kBmpMasksInvalid"},
+      {"planes-3", BmpFileOf(with(gradient, [](DibPicture& p) { p.planes = 3; })), "kBmpPlanesUnsupported"},
       // Read and converted: the file's own picture becomes the icon.
+      {"header-size-124", BmpFileOf(with(gradient, [](DibPicture& p) { p.headerSize = 124; })), nullptr, true},
+      {"top-down", BmpFileOf(with(gradient, [](DibPicture& p) { p.topDown = true; })), nullptr, true},
+      {"bitfields-565-v4", BmpFileOf(with(Gradient(8, 8, 16), [](DibPicture& p) {
+         p.headerSize = 108;
+         p.compression = 3;
+         p.masks = {0xF800, 0x7E0, 0x1F, 0};
+       })),
+       nullptr, true},
+      {"rows-read-as-rle8", BmpFileOf(with(gradient, [](DibPicture& p) { p.compression = 1; })), nullptr, true},
+      {"rle8-damaged", BmpFileOf(with(gradient, [](DibPicture& p) {
+         p.compression = 1;
+         p.stream = test::RleStream().Run(200, 3).Delta(250, 250).Literal(9, {1, 2, 3}).bytes();
+       })),
+       nullptr, true},
+      {"rle4-damaged", BmpFileOf(with(Gradient(24, 16, 4), [](DibPicture& p) {
+         p.compression = 2;
+         p.stream = test::RleStream().Literal(40, {0x12, 0x34}).EndOfLine().EndOfLine().Run(3, 0x56).bytes();
+       })),
+       nullptr, true},
+      {"clr-used-huge", BmpFileOf(clrHuge), nullptr, true},
       {"clr-used-300", BmpFileOf(clr300), nullptr, true},
       {"palette-shorter-than-indexes", BmpFileOf(shortTable), nullptr, true},
       {"offbits-inside-header", BmpFileOf(gradient, {.offBits = 20}), nullptr, true},

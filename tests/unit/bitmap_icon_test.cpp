@@ -153,10 +153,12 @@ TEST_F(BitmapIconTest, ABitmapOnItsOwnKeepsItsDepthAndFitsIn256) {
     ASSERT_TRUE(ImportBmpIcon(path.c_str(), &expected, true));
     EXPECT_EQ(BytesOf(image), BytesOf(expected));
   }
-  // Refused files and depths the conversion does not take give no record.
+  // Refused files give no record.
   DibPicture twoBit = Gradient(4, 4, 8);
   twoBit.bitCount = 2;
   EXPECT_FALSE(ImportBmpIconSet(dir_.Write("two.bmp", BmpFileOf(twoBit)).c_str()));
+  EXPECT_EQ(messages_.Only(), msg::kBmpDepthUnsupported);
+  messages_.messages.clear();
   EXPECT_FALSE(ImportBmpIconSet(dir_.Path("missing.bmp").c_str()));
   EXPECT_EQ(messages_.Only(), msg::kBmpOpenFailed);
 }

@@ -6,6 +6,8 @@
 #include "platform/portable/core/palettes.h"
 #include "tests/support/bmp_builder.h"
 
+#include <string>
+
 namespace pk {
 namespace {
 
@@ -168,10 +170,24 @@ TEST(ConvertDib, SourcesAndTargetsOutsideItsLimitsGiveNothing) {
     const char* name;
     ByteVector source;
   } sources[] = {
-      {"RLE", with([](DibPicture& p) { p.compression = 1; })},
-      {"bitfields", with([](DibPicture& p) { p.compression = 3; })},
+      {"RLE without its stream's length", with([](DibPicture& p) { p.compression = 1; })},
+      {"RLE stream cut short", [&] {
+         ByteVector v = with([](DibPicture& p) {
+           p.compression = 1;
+           p.stream = ByteVector{4, 1, 0, 1};
+         });
+         StoreU32(&v[20], 5);  // one byte more than the block holds
+         return v;
+       }()},
+      {"bitfields at 8 bits", with([](DibPicture& p) { p.compression = 3; })},
       {"12-byte header", with([](DibPicture& p) { p.headerSize = 12; })},
-      {"top-down", with([](DibPicture& p) { p.heightField = -4; })},
+      {"top-down rows cut short", [] {
+         DibPicture p = Gradient(4, 4, 8);
+         p.topDown = true;
+         ByteVector v = PackedDibOf(p);
+         v.pop_back();
+         return v;
+       }()},
       {"2 planes", with([](DibPicture& p) { p.planes = 2; })},
       {"2 bits", with([](DibPicture& p) { p.bitCount = 2; p.colors.resize(4); })},
       {"rows cut short", shortRows},
@@ -254,6 +270,136 @@ TEST(BlitDib, ColourMatchingIntoTablesAndDirectFormats) {
   s32.bitCount = 32;
   s32.pixel = [](int32_t, int32_t) { return 0x7F112233u; };
   EXPECT_EQ(Convert(s32, 1, 1, 32, false).Pixel(0, 0), 0x7F112233u);
+}
+
+// Pictures stored otherwise reach the drawing as they are; what it draws from
+// them (GDI under Wine for the Windows build) is checked pixel by pixel here.
+TEST(ConvertDib, BitFieldsWidenEachChannelAsTheSystemDoes) {
+  struct Case {
+    const char* name;
+    uint16_t bits;
+    std::vector<uint32_t> masks;  // red, green, blue[, alpha]
+    uint32_t pixel;
+    uint32_t expected;  // as a 32-bit pixel: alpha (or the fourth byte), red, green, blue
+  };
+  const Case cases[] = {
+      // Channels of five and six bits widen by repeating their top bits.
+      {"5-6-5", 16, {0xF800, 0x7E0, 0x1F}, 0xF81F | 0x0400, 0x00FF82FFu},
+      {"5-5-5 in bit fields", 16, {0x7C00, 0x3E0, 0x1F}, 0x8000 | (1 << 10) | (16 << 5) | 31, 0x000884FFu},
+      // Narrow channels repeat once only; alpha lands in the fourth byte.
+      {"4-4-4-4 with alpha", 16, {0xF00, 0xF0, 0xF, 0xF000}, 0x8F5A, 0x88FF55AAu},
+      {"2-3-1", 16, {0x30, 0xE, 0x1}, 0x3F, 0x00F0FCC0u},
+      // Wide channels keep their top eight bits.
+      {"3-10-3", 16, {0xE000, 0x1FF8, 0x7}, 0xFFFF, 0x00FCFFFCu},
+      {"10-10-10-2", 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, 0x80000000u | (0x200u << 20) | 0x3FF,
+       0xA08000FFu},
+      // The standard masks keep the fourth byte, as a BI_RGB picture does;
+      // other layouts leave it 0 unless an alpha mask fills it.
+      {"8-8-8 standard", 32, {0xFF0000, 0xFF00, 0xFF}, 0x7F123456u, 0x7F123456u},
+      {"8-8-8 swapped", 32, {0xFF, 0xFF00, 0xFF0000}, 0x7F123456u, 0x00563412u},
+      {"8-8-8-8 alpha first", 32, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}, 0x11223344u, 0x44112233u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DibPicture p;
+    p.width = 2;
+    p.height = 1;
+    p.bitCount = c.bits;
+    p.compression = 3;
+    p.headerSize = c.masks.size() > 3 ? 108 : 40;
+    p.masks = c.masks;
+    p.pixel = [&](int32_t, int32_t) { return c.pixel; };
+    EXPECT_EQ(Convert(p, 2, 1, 32, false).Pixel(1, 0), c.expected);
+  }
+}
+
+// The indices of a converted picture of the source's size and table, one
+// string per row from the top, one hex digit a pixel.
+std::vector<std::string> IndexRows(const Converted& c) {
+  std::vector<std::string> rows;
+  for (int32_t y = 0; y < c.header.biHeight; ++y) {
+    rows.emplace_back();
+    for (int32_t x = 0; x < c.header.biWidth; ++x) rows.back() += "0123456789ABCDEF"[c.Pixel(x, y) & 15];
+  }
+  return rows;
+}
+
+TEST(ConvertDib, DamagedRunLengthStreamsStayInsideTheRowAndThePicture) {
+  using test::RleStream;
+  struct Case {
+    const char* name;
+    uint16_t bits;
+    ByteVector stream;
+    std::vector<std::string> expected;  // from the top row
+  };
+  // 255 pixels whose bytes, read as codes, would draw a different picture.
+  const ByteVector bytes255 = [] {
+    ByteVector v = {10, 11, 12, 13, 14, 15, 0, 0, 3, 9};
+    v.resize(255, 0xAA);
+    return v;
+  }();
+  const Case cases[] = {
+      {"runs, a literal, ends of line and of bitmap", 8,
+       RleStream().Run(2, 1).Literal(3, {2, 3, 4}).Run(1, 5).EndOfLine().Run(6, 6).EndOfLine().Run(3, 7)
+           .EndOfLine().Run(6, 8).EndOfBitmap().bytes(),
+       {"888888", "777000", "666666", "112345"}},
+      {"a run past the row's end is cut there", 8,
+       RleStream().Run(9, 1).Run(2, 2).EndOfLine().Run(3, 3).EndOfBitmap().bytes(),
+       {"000000", "000000", "333000", "111111"}},
+      {"a literal past the row's end is cut there, its bytes passed over", 8,
+       RleStream().Literal(8, {1, 2, 3, 4, 5, 6, 7, 8}).EndOfLine().Run(2, 9).EndOfBitmap().bytes(),
+       {"000000", "000000", "990000", "123456"}},
+      {"a delta leaves the pixels it passes over 0", 8,
+       RleStream().Run(1, 1).Delta(2, 1).Run(2, 2).EndOfLine().Run(1, 3).EndOfBitmap().bytes(),
+       {"000000", "300000", "000220", "100000"}},
+      {"a delta past the right edge stops at it", 8,
+       RleStream().Run(2, 1).Delta(200, 0).Run(2, 2).EndOfLine().Run(1, 3).EndOfBitmap().bytes(),
+       {"000000", "000000", "300000", "110000"}},
+      {"a delta past the top row ends the picture", 8,
+       RleStream().Run(2, 1).Delta(0, 9).Run(2, 2).EndOfBitmap().bytes(), {"000000", "000000", "000000", "110000"}},
+      {"ends of line past the top row end the picture", 8,
+       RleStream().Run(1, 1).EndOfLine().EndOfLine().EndOfLine().Run(1, 2).EndOfLine().Run(3, 3).EndOfBitmap()
+           .bytes(),
+       {"200000", "000000", "000000", "100000"}},
+      {"without an end of bitmap the stretch left open is dropped", 8,
+       RleStream().Run(2, 1).EndOfLine().Run(3, 2).Run(1, 4).bytes(), {"000000", "000000", "000000", "110000"}},
+      {"a literal cut off by the stream's end is dropped with its stretch", 8,
+       RleStream().Run(2, 1).EndOfLine().Run(1, 2).Raw({0, 5, 3, 4}).bytes(),
+       {"000000", "000000", "000000", "110000"}},
+      {"a delta without its offsets ends the picture, keeping what came before", 8,
+       RleStream().Run(2, 1).EndOfLine().Run(1, 2).Raw({0, 2}).bytes(), {"000000", "000000", "200000", "110000"}},
+      {"a 255-pixel literal is padded to a whole word", 8,
+       RleStream().Literal(255, bytes255).EndOfLine().Run(2, 7).EndOfBitmap().bytes(),
+       {"000000", "000000", "770000", "ABCDEF"}},
+      {"nibbles alternate from each run's first pixel", 4,
+       RleStream().Run(3, 0x12).Run(4, 0x34).EndOfLine().Literal(5, {0x56, 0x78, 0x90}).Run(2, 0xAB).EndOfBitmap()
+           .bytes(),
+       {"0000000", "0000000", "56789AB", "1213434"}},
+      {"an odd literal at an odd place, then a delta", 4,
+       RleStream().Run(1, 0x10).Literal(3, {0xCD, 0xE0}).Delta(1, 1).Run(2, 0xFF).EndOfBitmap().bytes(),
+       {"0000000", "0000000", "00000FF", "1CDE000"}},
+      {"a 4-bit run past the row's end", 4, RleStream().Run(9, 0x21).EndOfBitmap().bytes(),
+       {"0000000", "0000000", "0000000", "2121212"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+#ifdef _WIN32
+    // Wine's decoder keeps the padded length of a literal in a byte, so 256
+    // wraps to 0 and it reads the literal's pixels as codes; Windows and the
+    // format pad it to 256 as we do.
+    if (std::string(c.name).find("255") != std::string::npos) continue;
+#endif
+    DibPicture p;
+    p.width = int32_t(c.expected[0].size());
+    p.height = int32_t(c.expected.size());
+    p.bitCount = c.bits;
+    p.compression = c.bits == 8 ? 1 : 2;
+    for (uint32_t i = 0; i < (1u << c.bits); ++i) p.colors.push_back(i * (c.bits == 8 ? 0x010101u : 0x111111u));
+    p.stream = c.stream;
+    Converted converted = Convert(p, p.width, p.height, c.bits, false);
+    ASSERT_TRUE(converted.dib);
+    EXPECT_EQ(IndexRows(converted), c.expected);
+  }
 }
 
 }  // namespace

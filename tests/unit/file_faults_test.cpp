@@ -330,7 +330,8 @@ TEST(FileFaults, ReadersRefuseEachFailedOrShortReadCleanly) {
     FailEachCall<BmpFault>(
         &injected, path,
         {{FileCall::Read, 1, msg::kBmpFileHeaderFailed, BmpFault::FileHeaderShort},
-         {FileCall::Read, 1, msg::kBmpInfoHeaderFailed, BmpFault::InfoHeaderShort},
+         {FileCall::Read, 1, msg::kBmpInfoHeaderFailed, BmpFault::InfoHeaderShort},  // its length
+         {FileCall::Read, 1, msg::kBmpInfoHeaderFailed, BmpFault::InfoHeaderShort},  // the rest
          {FileCall::Read, 1, msg::kBmpColorTableFailed, BmpFault::ColorTableShort},
          {FileCall::Seek, 1, msg::kBmpSeekFailed, BmpFault::SeekFailed},
          {FileCall::Read, 1, msg::kBmpPixelsFailed, BmpFault::RowsShort}},

@@ -6,6 +6,7 @@
 
 #include "base/dib_layout.h"
 #include "base/dib_pixels.h"
+#include "platform/portable/core/dib_decode.h"
 
 namespace pk::portable {
 
@@ -121,8 +122,16 @@ bool BlitDib(std::span<const uint8_t> sourceInfo, std::span<const uint8_t> sourc
              std::span<const uint8_t> targetInfo, std::span<uint8_t> targetPixels,
              platform::RenderMode mode) {
   auto source = ReadBlitSide(sourceInfo);
+  if (!source) {
+    // Top-down rows, bit fields and encoded rows are first made plain, as
+    // GDI first puts them into a DIB section.
+    auto format = ReadDibFormat(sourceInfo);
+    if (!format || format->Plain()) return false;
+    auto plain = DecodeDib(sourceInfo, sourcePixels);
+    return plain && BlitDib(plain->info, plain->pixels, targetInfo, targetPixels, mode);
+  }
   auto target = ReadBlitSide(targetInfo);
-  if (!source || !target) return false;
+  if (!target) return false;
   if (sourcePixels.size() != source->PixelBytes() || targetPixels.size() != target->PixelBytes()) {
     return false;
   }
