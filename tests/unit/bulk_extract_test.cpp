@@ -111,9 +111,9 @@ TEST(FileKind, ContentFirstThenTheExtension) {
 class ThreadSafeCapture {
  public:
   ThreadSafeCapture() {
-    previous_ = platform::SetMessageSink([this](platform::Owner, std::string_view text, std::string_view caption) {
+    previous_ = platform::SetMessageSink([this](platform::Owner, const platform::Message& message) {
       std::lock_guard<std::mutex> lock(mutex_);
-      captions.emplace_back(caption);
+      captions.emplace_back(message.caption);
     });
   }
   ~ThreadSafeCapture() { platform::SetMessageSink(std::move(previous_)); }

@@ -129,7 +129,7 @@ TEST(ReplacementFile, TwoSaversOfOneTargetLeaveOneWholeFile) {
 
   // A saver may find the target held by the other one or by the watcher;
   // such a save fails with its message (not shown here) and changes nothing.
-  auto previousSink = platform::SetMessageSink([](platform::Owner, std::string_view, std::string_view) {});
+  auto previousSink = platform::SetMessageSink([](platform::Owner, const platform::Message&) {});
   const std::string target = dir.Path("same.ico");
   const int kRounds = 6, kSavesEach = 8;
   int succeeded = 0, seen = 0, mixed = 0;
