@@ -211,15 +211,17 @@ TEST_F(OpenCommandTest, ABitmapTheReaderRefusesLeavesTheStartupRecordAlone) {
   EXPECT_FALSE(dialog.LoadForSave());
 }
 
-// A drop as the shell makes it: a DROPFILES block followed by the names.
+// A drop as the shell makes it: a DROPFILES block followed by the wide names.
 HGLOBAL MakeDrop(const std::vector<std::string>& files) {
-  std::string names;
-  for (const std::string& f : files) names += f + '\0';
-  names += '\0';
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+  std::wstring names;
+  for (const std::string& f : files) names += win32::WideFromUtf8(f) + L'\0';
+  names += L'\0';
+  const size_t bytes = names.size() * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
   auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
   drop->pFiles = sizeof(DROPFILES);
-  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), bytes);
   GlobalUnlock(block);
   return block;
 }
@@ -236,6 +238,29 @@ TEST_F(OpenCommandTest, TheFirstDroppedFileOpens) {
   EXPECT_EQ(dialog.Record()->imageCount, 2u);
   EXPECT_TRUE(dialog.PreviewIcon());
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
+}
+
+TEST_F(OpenCommandTest, NamesOutsideTheCodePageOpenAndReadBackWhole) {
+  // Emoji, Hangul, a combining accent: none is in 936 or 1252.
+  for (const char* name : {"\xF0\x9F\x98\x80.ico", "\xED\x95\x9C\xEA\xB8\x80.ico", "cafe\xCC\x81.ico"}) {
+    SCOPED_TRACE(name);
+    const std::string icon = IconFile(name, {{32, 4}});
+    SendMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({icon})), 0);
+    UpdateWindow(dialog);
+    ASSERT_EQ(dialog.Count(), 1);
+    EXPECT_EQ(dialog.EntryText(0), icon);
+    ASSERT_TRUE(dialog.Record());
+    EXPECT_EQ(dialog.Record()->imageCount, 1u);
+    EXPECT_TRUE(dialog.PreviewIcon());
+  }
+  EXPECT_TRUE(capture.messages.empty());
+  // A module of such a name that is none says so, the path before the words.
+  const std::string text = dir.Write("\xF0\x9F\x98\x80.exe", {'n', 'o'});
+  Open(text);
+  ASSERT_EQ(capture.messages.size(), 1u);
+  EXPECT_EQ(capture.messages[0].text, text + ui_msg::kNotAModule);
+  EXPECT_EQ(capture.messages[0].caption, ui_msg::kErrorCaption);
+  EXPECT_FALSE(capture.messages[0].captionIsPath);
 }
 
 TEST_F(OpenCommandTest, ADroppedNameLongerThanAPathOpensWholeAndFails) {
