@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test suite of the project, in order: native, native with sanitizers,
 # the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
-# only: these machines cannot run 32-bit programs), the GUI end to end and on
-# a hostile corpus under Xvfb, and a short fuzz run. Prints one line per
+# only: these machines cannot run 32-bit programs), the GUI end to end (under
+# code pages 936 and 1252) and on a hostile corpus under Xvfb, and a short
+# fuzz run. Prints one line per
 # suite and a summary.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,6 +56,8 @@ suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
 suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
   suite gui-e2e tests/e2e/run.sh "$root/build/win64"
+  # The same under code page 1252, in a prefix of its own.
+  suite gui-e2e-1252 env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX="$root/build/wineprefix-1252" tests/e2e/run.sh "$root/build/win64"
 fi
 # The program opens a hostile corpus, file after file, in one running window.
 suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
