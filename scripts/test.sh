@@ -3,8 +3,7 @@
 # the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
 # only: these machines cannot run 32-bit programs), the GUI end to end (under
 # code pages 936 and 1252) and on a hostile corpus under Xvfb, and a short
-# fuzz run. Prints one line per
-# suite and a summary.
+# fuzz run. Prints one line per suite and a summary.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
