@@ -201,6 +201,11 @@ if [ "$codepage" != 936 ]; then
   as_936 "$PK_WINE" "$probe_exe" close Pixelkite >/dev/null 2>&1 </dev/null
   check "936: and it closes" pk_gone_within 30 "${pids[-1]}"
   as_936 "$PK_WINESERVER" -k >/dev/null 2>&1 || true
+  # The update library's prompt and progress window, read back by their texts.
+  if [ -f "$build/CTestTestfile.cmake" ]; then
+    check "the update library's prompt and progress window under code page $codepage" \
+      ctest --test-dir "$build" -R updater_loopback --output-on-failure
+  fi
 fi
 
 # The GUI tests of pk_win_tests need this display too.
