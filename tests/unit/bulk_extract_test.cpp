@@ -138,7 +138,7 @@ class BulkExtractTest : public testing::Test {
       if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), dir_.Path(folder)).generic_string());
     return files;
   }
-  // The names in a folder as the platform spells them (ANSI on Windows).
+  // The names in a folder as the platform spells them (UTF-8).
   std::set<std::string> NamesIn(const std::string& folder) const {
     std::set<std::string> names;
     for (const auto& e : platform::ReadDirectory(dir_.Path(folder).c_str()).value_or(std::vector<platform::DirectoryEntry>{}))

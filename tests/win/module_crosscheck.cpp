@@ -60,21 +60,16 @@ class Win32FileSource final : public portable::ByteSource {
   uint64_t size_ = 0;
 };
 
-// What EnumResourceNamesA does with a text name: WideCharToMultiByte(CP_ACP).
-std::string NarrowAnsi(std::u16string_view text) {
-  if (text.empty()) return {};
-  auto* w = reinterpret_cast<const wchar_t*>(text.data());
-  const int n = WideCharToMultiByte(CP_ACP, 0, w, int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w, int(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
+// What the win32 backend makes of a text name: GBK, through code page 936.
+std::string NarrowGbk(std::u16string_view text) {
+  return win32::GbkFromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 // A module on our own reader, so the codec's loader can run on both.
 class CoreModule final : public platform::Module {
  public:
   explicit CoreModule(const std::string& path) : source_(path) {
-    if (source_.IsOpen()) table_ = portable::OpenResourceTable(source_, NarrowAnsi);
+    if (source_.IsOpen()) table_ = portable::OpenResourceTable(source_, NarrowGbk);
   }
   bool IsModule() const { return table_ != nullptr; }
   portable::ModuleKind Kind() { return source_.IsOpen() ? portable::DetectModuleKind(source_) : portable::ModuleKind::None; }
