@@ -77,7 +77,19 @@ enum class CommitFault {
 // Paths are UTF-8 on Windows too (the system gets them as UTF-16).
 class ReplacementFile : public File {
  public:
-  virtual Status<CommitFault> Commit() = 0;
+  Status<CommitFault> Commit() {
+    auto committed = CommitNow();
+    // A replacement that failed leaves nothing behind, even while its
+    // failure is being reported.
+    if (!committed) Discard();
+    return committed;
+  }
+
+ protected:
+  // The backend's work: flush, close, put the temporary file in place.
+  virtual Status<CommitFault> CommitNow() = 0;
+  // Closes and removes the temporary file, if there still is one.
+  virtual void Discard() = 0;
 };
 
 // Whether Commit() waits until the bytes are on disk before the name points at

@@ -101,14 +101,6 @@ class PosixFile : public ReplacementFile {
     return uint64_t(st.st_size);
   }
 
-  Status<CommitFault> Commit() override {
-    auto committed = CommitNow();
-    // A replacement that failed leaves nothing behind, even while its
-    // failure is being reported.
-    if (!committed) Discard();
-    return committed;
-  }
-
   void SetReplacement(std::string temp, std::string target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
@@ -116,7 +108,7 @@ class PosixFile : public ReplacementFile {
   }
 
  private:
-  Status<CommitFault> CommitNow() {
+  Status<CommitFault> CommitNow() override {
     if (tempPath_.empty() || fd_ < 0) return CommitFault::Replace;
     // The data must be on disk before the name points at it.
     if (durability_ == Durability::Flushed && (TakeFileFault(FileCall::Flush) || fsync(fd_) != 0))
@@ -135,7 +127,7 @@ class PosixFile : public ReplacementFile {
     return {};
   }
 
-  void Discard() {
+  void Discard() override {
     if (fd_ >= 0) close(std::exchange(fd_, -1));
     if (!tempPath_.empty()) unlink(tempPath_.c_str());
     tempPath_.clear();

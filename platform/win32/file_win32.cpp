@@ -57,14 +57,6 @@ class Win32File : public ReplacementFile {
     return uint64_t(size.QuadPart);
   }
 
-  Status<CommitFault> Commit() override {
-    auto committed = CommitNow();
-    // A replacement that failed leaves nothing behind, even while its
-    // failure is being reported.
-    if (!committed) Discard();
-    return committed;
-  }
-
   void SetReplacement(std::wstring temp, std::wstring target, Durability durability) {
     tempPath_ = std::move(temp);
     targetPath_ = std::move(target);
@@ -72,7 +64,7 @@ class Win32File : public ReplacementFile {
   }
 
  private:
-  Status<CommitFault> CommitNow() {
+  Status<CommitFault> CommitNow() override {
     if (tempPath_.empty() || !handle_) return CommitFault::Replace;
     const bool flush = durability_ == Durability::Flushed;
     if (flush && (TakeFileFault(FileCall::Flush) || !FlushFileBuffers(handle_.Get()))) return CommitFault::Flush;
@@ -86,7 +78,7 @@ class Win32File : public ReplacementFile {
     return {};
   }
 
-  void Discard() {
+  void Discard() override {
     handle_.Reset();
     if (!tempPath_.empty()) DeleteFileW(tempPath_.c_str());
     tempPath_.clear();
