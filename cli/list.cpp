@@ -34,7 +34,8 @@ void PrintIconFile(const std::string& path, const IconSet& set, bool json) {
     PrintImagesJson(stdout, set);
     std::fputs("}", stdout);
   } else {
-    std::printf("%s: icon file, %u image%s\n", platform::ConsoleName(path).c_str(), set.imageCount, set.imageCount == 1 ? "" : "s");
+    std::printf("%s: icon file, %u image%s\n", platform::ConsoleName(path).c_str(), set.imageCount,
+                set.imageCount == 1 ? "" : "s");
     PrintImageLines(stdout, set, "  ");
   }
 }

@@ -63,7 +63,8 @@ bool PrintModule(const std::string& given, Source& source, bool json) {
     PrintJsonString(stdout, platform::ConsoleName(given));
     std::fputs(", \"kind\": \"module\", \"groups\": [", stdout);
   } else {
-    std::printf("%s: module, %zu icon group%s\n", platform::ConsoleName(given).c_str(), entries.size(), entries.size() == 1 ? "" : "s");
+    std::printf("%s: module, %zu icon group%s\n", platform::ConsoleName(given).c_str(), entries.size(),
+                entries.size() == 1 ? "" : "s");
   }
   bool first = true;
   for (const IconGroupEntry& e : entries) {

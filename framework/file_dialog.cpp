@@ -51,6 +51,7 @@ INT_PTR CFileDialog::DoModal() {
   const std::wstring path = file_;
   path_ = Utf8FromWide(path);
   ext_.clear();
-  if (m_ofn.nFileExtension > 0 && m_ofn.nFileExtension < path.size()) ext_ = Utf8FromWide(path.substr(m_ofn.nFileExtension));
+  if (m_ofn.nFileExtension > 0 && m_ofn.nFileExtension < path.size())
+    ext_ = Utf8FromWide(path.substr(m_ofn.nFileExtension));
   return IDOK;
 }
