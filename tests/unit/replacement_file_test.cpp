@@ -3,7 +3,6 @@
 // full length. Natively through the POSIX backend, under Wine through Win32.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -15,14 +14,10 @@
 #endif
 
 #include "codec/bitmap_icon.h"
-#include "codec/bmp_file.h"
 #include "codec/ico_file.h"
 #include "codec_messages.h"
-#include "platform/directory.h"
-#include "platform/module.h"
 #include "tests/support/ico_builder.h"
 #include "tests/support/message_capture.h"
-#include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace pk {
@@ -165,46 +160,6 @@ TEST(ReplacementFile, TwoSaversOfOneTargetLeaveOneWholeFile) {
   EXPECT_GT(succeeded, 0);
   std::printf("[ savers   ] %d saves at once: %d succeeded, the rest refused; %d reads, %d mixed\n",
               2 * kRounds * kSavesEach, succeeded, seen, mixed);
-}
-
-// Names no one code page holds (emoji, Hangul, a combining accent), in a
-// folder named so too: saved, read, listed and opened as a module by the
-// name the user gave, on every system whatever its code page.
-TEST(ReplacementFile, NamesOutsideAnyCodePageWorkThroughEveryFileCall) {
-  auto set = IconOf({test::DibImage(16, 16, 4)});
-  test::TempDir dir;
-  test::MessageCapture messages;
-  const std::string folderName = "\xED\x8F\xB4\xEB\x8D\x94";  // 폴더
-  const std::string folder = dir.Path(folderName);
-  ASSERT_TRUE(platform::MakeDirectories(folder.c_str()));
-  const std::string names[] = {"\xF0\x9F\x98\x80.ico", "\xED\x95\x9C\xEA\xB8\x80.bmp", "cafe\xCC\x81.dll"};
-  for (const std::string& name : names) {
-    SCOPED_TRACE(name);
-    const std::string path = dir.Path(folderName + "/" + name);
-    if (name.ends_with(".ico")) {
-      ASSERT_TRUE(SaveIconFile(*set, path.c_str()));
-      EXPECT_TRUE(LoadIconFile(path.c_str()));
-    } else if (name.ends_with(".bmp")) {
-      ASSERT_TRUE(ExportImageBmp(path.c_str(), set->images[0]));
-      EXPECT_TRUE(LoadBmpFile(path.c_str()));
-    } else {
-      test::PeBuilder pe;
-      pe.Icon(1, test::DibImage(16, 16, 4)).Group(test::ById(1), test::GroupDirectory({{16, 16, 4, 0, 1}}));
-      dir.Write(folderName + "/" + name, pe.Build().bytes);
-      EXPECT_TRUE(platform::OpenModuleAsData(path.c_str()));
-    }
-    EXPECT_EQ(platform::TypeOfPath(path.c_str()), platform::PathType::File);
-    EXPECT_GT(platform::FileSize(path.c_str()), 0u);
-  }
-  EXPECT_TRUE(messages.messages.empty());
-  auto listed = platform::ReadDirectory(folder.c_str());
-  ASSERT_TRUE(listed);
-  std::vector<std::string> seen;
-  for (const auto& entry : *listed) seen.push_back(entry.name);
-  std::sort(seen.begin(), seen.end());
-  std::vector<std::string> expected(std::begin(names), std::end(names));
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(seen, expected);
 }
 
 // A target the system refuses at the last step, for its name (too long for

@@ -240,29 +240,6 @@ TEST_F(OpenCommandTest, TheFirstDroppedFileOpens) {
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
 }
 
-TEST_F(OpenCommandTest, NamesOutsideTheCodePageOpenAndReadBackWhole) {
-  // Emoji, Hangul, a combining accent: none is in 936 or 1252.
-  for (const char* name : {"\xF0\x9F\x98\x80.ico", "\xED\x95\x9C\xEA\xB8\x80.ico", "cafe\xCC\x81.ico"}) {
-    SCOPED_TRACE(name);
-    const std::string icon = IconFile(name, {{32, 4}});
-    SendMessageW(dialog, WM_DROPFILES, WPARAM(MakeDrop({icon})), 0);
-    UpdateWindow(dialog);
-    ASSERT_EQ(dialog.Count(), 1);
-    EXPECT_EQ(dialog.EntryText(0), icon);
-    ASSERT_TRUE(dialog.Record());
-    EXPECT_EQ(dialog.Record()->imageCount, 1u);
-    EXPECT_TRUE(dialog.PreviewIcon());
-  }
-  EXPECT_TRUE(capture.messages.empty());
-  // A module of such a name that is none says so, the path before the words.
-  const std::string text = dir.Write("\xF0\x9F\x98\x80.exe", {'n', 'o'});
-  Open(text);
-  ASSERT_EQ(capture.messages.size(), 1u);
-  EXPECT_EQ(capture.messages[0].text, text + ui_msg::kNotAModule);
-  EXPECT_EQ(capture.messages[0].caption, ui_msg::kErrorCaption);
-  EXPECT_FALSE(capture.messages[0].captionIsPath);
-}
-
 TEST_F(OpenCommandTest, ADroppedNameLongerThanAPathOpensWholeAndFails) {
   // Cut to fit a buffer of MAX_PATH, the name would be another one: here a
   // folder's, with no extension, which would be opened as a module.
