@@ -1,5 +1,6 @@
 #include "app/pixelkite_app.h"
 
+#include "platform/win32/wide_text.h"
 #include "ui/main/main_dialog.h"
 
 BOOL PixelkiteApp::InitInstance() {
@@ -7,7 +8,7 @@ BOOL PixelkiteApp::InitInstance() {
 
   // The mutex only marks that a copy runs under this executable name. Its
   // handle is never closed: the system releases it when the process ends.
-  ::CreateMutexA(nullptr, TRUE, m_pszAppName);
+  ::CreateMutexW(nullptr, TRUE, pk::win32::WideFromUtf8(m_pszAppName).c_str());
   if (::GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
 
   SetDialogBkColor(RGB(219, 219, 219), RGB(0, 0, 0));

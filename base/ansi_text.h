@@ -1,7 +1,7 @@
-// Rules of the program's 8-bit text: the system's ANSI code page, GBK on the
-// Chinese systems the program is written for. A byte of 0x81 or above leads
-// a double-byte character whose trail byte may look like an ASCII letter or
-// a path separator, so such pairs are never split, lowered or compared apart.
+// Rules of the program's 8-bit text: GBK (code page 936), whatever the
+// system's own code page. A byte of 0x81 or above leads a double-byte
+// character whose trail byte may look like an ASCII letter or a path
+// separator, so such pairs are never split, lowered or compared apart.
 #pragma once
 
 #include <cstddef>

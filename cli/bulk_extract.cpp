@@ -16,9 +16,9 @@
 #include "cli/sources.h"
 #include "codec/bitmap_icon.h"
 #include "codec/ico_file.h"
+#include "platform/console_text.h"
 #include "platform/directory.h"
 #include "platform/file.h"
-#include "platform/console_text.h"
 #include "platform/message_box.h"
 #include "platform/png.h"
 
@@ -47,7 +47,7 @@ struct Run {
 bool WriteOutput(const std::string& path, Bytes bytes) {
   auto file = platform::CreateReplacementFile(path.c_str(), platform::Durability::Unflushed);
   if (!file || !platform::WriteExactly(*file, bytes.data(), uint32_t(bytes.size())) || !file->Commit()) {
-    PrintError(path + ": cannot be written");
+    PrintError(platform::ConsoleName(path) + ": cannot be written");
     return false;
   }
   return true;
@@ -127,7 +127,7 @@ bool ExtractInput(Run& run, const Input& input, const std::string& stem) {
   if (source.kind == FileKind::IconFile) return WriteIcon(run, stem, *source.icon, input.path);
   bool ok = true;
   for (const IconGroupEntry& e : source.groups) {
-    const std::string label = input.path + ": " + platform::ConsoleText(e.text);
+    const std::string label = platform::ConsoleName(input.path) + ": " + platform::ConsoleText(e.text);
     auto set = LoadIconGroupFromModule(*source.module, source.openedAs.c_str(), e.name);
     // The record holds copies: the module need not keep what it read for it,
     // so a large module costs its largest group, not all its icons.
@@ -222,7 +222,7 @@ int ExtractBulk(const BulkOptions& options) {
   const std::vector<Input> inputs = GatherInputs(options.inputs, options.recursive, &failures);
 
   if (!platform::MakeDirectories(options.outDir.c_str())) {
-    PrintError(options.outDir + ": the folder cannot be made");
+    PrintError(platform::ConsoleName(options.outDir) + ": the folder cannot be made");
     return kExitFailed;
   }
   Run run{options, options.outDir, {}, {}};
@@ -231,7 +231,7 @@ int ExtractBulk(const BulkOptions& options) {
   // One look before any input is read: a folder we cannot write into would
   // otherwise fail every icon of every file.
   if (!platform::CreateReplacementFile((run.outPrefix + ".pixelkite-probe").c_str(), platform::Durability::Unflushed)) {
-    PrintError(options.outDir + ": cannot write into this folder");
+    PrintError(platform::ConsoleName(options.outDir) + ": cannot write into this folder");
     return kExitFailed;
   }
   ProtectInputsIn(options.outDir, inputs, &run.names);

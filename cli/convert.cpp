@@ -8,6 +8,7 @@
 #include "codec/bitmap_icon.h"
 #include "codec/bmp_file.h"
 #include "codec/ico_file.h"
+#include "platform/console_text.h"
 
 namespace pk::cli {
 
@@ -78,7 +79,7 @@ int RunConvert(const Args& args) {
     } else if (arg == "--no-stretch") {
       options.stretch = false;
     } else if (!arg.empty() && arg[0] == '-') {
-      return UsageError("convert: unknown option '" + arg + "'");
+      return UsageError("convert: unknown option '" + platform::ConsoleName(arg) + "'");
     } else if (options.input.empty()) {
       options.input = arg;
     } else {

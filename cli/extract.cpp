@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/sources.h"
 #include "codec/ico_file.h"
+#include "platform/console_text.h"
 
 namespace pk::cli {
 
@@ -90,7 +91,7 @@ int RunExtract(const Args& args) {
     } else if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      return UsageError("extract: unknown option '" + arg + "'");
+      return UsageError("extract: unknown option '" + platform::ConsoleName(arg) + "'");
     } else {
       options.inputs.push_back(arg);
     }

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/sources.h"
 #include "codec/ico_file.h"
+#include "platform/console_text.h"
 
 namespace pk::cli {
 
@@ -28,12 +29,13 @@ namespace {
 void PrintIconFile(const std::string& path, const IconSet& set, bool json) {
   if (json) {
     std::fputs("{\"file\": ", stdout);
-    PrintJsonString(stdout, path);
+    PrintJsonString(stdout, platform::ConsoleName(path));
     std::fputs(", \"kind\": \"icon\", \"images\": ", stdout);
     PrintImagesJson(stdout, set);
     std::fputs("}", stdout);
   } else {
-    std::printf("%s: icon file, %u image%s\n", path.c_str(), set.imageCount, set.imageCount == 1 ? "" : "s");
+    std::printf("%s: icon file, %u image%s\n", platform::ConsoleName(path).c_str(), set.imageCount,
+                set.imageCount == 1 ? "" : "s");
     PrintImageLines(stdout, set, "  ");
   }
 }
@@ -49,7 +51,7 @@ int RunList(const Args& args) {
     else if (arg == "-r" || arg == "--recursive")
       recursive = true;
     else if (!arg.empty() && arg[0] == '-')
-      return UsageError("list: unknown option '" + arg + "'");
+      return UsageError("list: unknown option '" + platform::ConsoleName(arg) + "'");
     else
       paths.push_back(arg);
   }
@@ -71,7 +73,7 @@ int RunList(const Args& args) {
       ++failures;
       if (json) {
         std::fputs("{\"file\": ", stdout);
-        PrintJsonString(stdout, input.path);
+        PrintJsonString(stdout, platform::ConsoleName(input.path));
         std::fputs(", \"error\": ", stdout);
         PrintJsonString(stdout, reason);
         std::fputs("}", stdout);

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "pk_version.h"
+#include "platform/arguments.h"
 #include "platform/console_text.h"
 #include "platform/message_box.h"
 
@@ -97,16 +98,18 @@ int main(int argc, char** argv) {
 #endif
   // The codec's messages go to standard error as "caption: text", never to a
   // box, each whole and above any progress line.
-  pk::platform::SetMessageSink([](pk::platform::Owner, std::string_view text, std::string_view caption) {
-    pk::cli::PrintAbove([&] { pk::platform::PrintMessage(text, caption); });
+  pk::platform::SetMessageSink([](pk::platform::Owner, const pk::platform::Message& message) {
+    pk::cli::PrintAbove([&] { pk::platform::PrintMessage(message); });
   });
 
-  if (argc < 2) {
+  // UTF-8, file names included, on Windows too.
+  const std::vector<std::string> arguments = pk::platform::ProgramArguments(argc, argv);
+  if (arguments.size() < 2) {
     std::fputs(kUsage, stderr);
     return pk::cli::kExitUsage;
   }
-  std::string command = argv[1];
-  pk::cli::Args args(argv + 2, argv + argc);
+  const std::string& command = arguments[1];
+  pk::cli::Args args(arguments.begin() + 2, arguments.end());
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return pk::cli::kExitOk;
@@ -123,5 +126,5 @@ int main(int argc, char** argv) {
     }
     return c.run(args);
   }
-  return pk::cli::UsageError("unknown command '" + command + "'");
+  return pk::cli::UsageError("unknown command '" + pk::platform::ConsoleName(command) + "'");
 }

@@ -11,6 +11,7 @@
 #include "codec/icon_group.h"
 #include "codec_messages.h"
 #include "platform/console_text.h"
+#include "platform/directory.h"
 #include "platform/message_box.h"
 
 namespace pk::cli {
@@ -35,7 +36,8 @@ std::optional<uint16_t> ParseId(const std::string& text) {
 
 // The group `wanted` names: an integer id when it is a decimal number and the
 // module has that id, else a text name, matched as the system matches names
-// (ASCII case ignored), either in the program's text or as the terminal shows it.
+// (ASCII case ignored), in the program's text, as the terminal shows it, or
+// in UTF-8 (how Windows hands the arguments over).
 const IconGroupEntry* FindGroup(const std::vector<IconGroupEntry>& entries, const std::string& wanted) {
   if (auto id = ParseId(wanted)) {
     for (const IconGroupEntry& e : entries)
@@ -44,7 +46,8 @@ const IconGroupEntry* FindGroup(const std::vector<IconGroupEntry>& entries, cons
   for (const IconGroupEntry& e : entries) {
     if (e.name.IsId()) continue;
     if (TextEqualsIgnoringAsciiCase(e.name.Text(), wanted) ||
-        TextEqualsIgnoringAsciiCase(platform::ConsoleText(e.name.Text()), wanted))
+        TextEqualsIgnoringAsciiCase(platform::ConsoleText(e.name.Text()), wanted) ||
+        TextEqualsIgnoringAsciiCase(platform::FileNameFromText(e.name.Text()), wanted))
       return &e;
   }
   return nullptr;
@@ -57,10 +60,11 @@ bool PrintModule(const std::string& given, Source& source, bool json) {
   bool ok = true;
   if (json) {
     std::fputs("{\"file\": ", stdout);
-    PrintJsonString(stdout, given);
+    PrintJsonString(stdout, platform::ConsoleName(given));
     std::fputs(", \"kind\": \"module\", \"groups\": [", stdout);
   } else {
-    std::printf("%s: module, %zu icon group%s\n", given.c_str(), entries.size(), entries.size() == 1 ? "" : "s");
+    std::printf("%s: module, %zu icon group%s\n", platform::ConsoleName(given).c_str(), entries.size(),
+                entries.size() == 1 ? "" : "s");
   }
   bool first = true;
   for (const IconGroupEntry& e : entries) {
@@ -94,7 +98,7 @@ int ExtractModule(const std::string& given, Source& source, const std::string* g
   if (group) {
     entry = FindGroup(source.groups, *group);
     if (!entry) {
-      PrintError(path + ": no icon group '" + *group + "'");
+      PrintError(platform::ConsoleName(path) + ": no icon group '" + platform::ConsoleName(*group) + "'");
       return kExitFailed;
     }
   }
@@ -102,7 +106,7 @@ int ExtractModule(const std::string& given, Source& source, const std::string* g
   source.module.reset();
   auto set = LoadIconGroup(path.c_str(), &entry->name);
   if (!set) {
-    PrintError(path + ": " + platform::ConsoleText(entry->text) + " cannot be loaded");
+    PrintError(platform::ConsoleName(path) + ": " + platform::ConsoleText(entry->text) + " cannot be loaded");
     return kExitFailed;
   }
   return WriteRecordAs(*set, output);

@@ -13,8 +13,6 @@ std::string FoldCase(std::string_view name) {
   return folded;
 }
 
-NameEncoding SystemNameEncoding() { return platform::FileNamesAreUtf8() ? NameEncoding::Utf8 : NameEncoding::Gbk; }
-
 }  // namespace
 
 std::string OutputNames::Claim(std::string_view base, std::string_view extension) {
@@ -30,15 +28,15 @@ std::string SafeStem(const std::string& path) {
   std::string name = start == std::string::npos ? path : path.substr(start + 1);
   const size_t dot = name.find_last_of('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return SafeNamePiece(name, SystemNameEncoding());
+  return SafeNamePiece(name, NameEncoding::Utf8);
 }
 
 std::string SafeGroupPiece(bool isId, unsigned id, std::string_view text) {
   if (isId) return std::to_string(id);
   // Cut and cleaned in the program's code page first, so that every system
-  // keeps the same characters; then spelled as this system spells names.
+  // keeps the same characters; then spelled as file names are (UTF-8).
   const std::string piece = SafeNamePiece(text, NameEncoding::Gbk);
-  return SafeNamePiece(platform::FileNameFromText(piece), SystemNameEncoding(), 2 * kMaxNamePieceBytes);
+  return SafeNamePiece(platform::FileNameFromText(piece), NameEncoding::Utf8, 2 * kMaxNamePieceBytes);
 }
 
 }  // namespace pk::cli

@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "codec/ico_file.h"
 #include "codec_messages.h"
+#include "platform/console_text.h"
 #include "platform/directory.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
@@ -29,7 +30,7 @@ void Walk(const std::string& folder, const std::string& realRoot, bool recursive
           int* failures) {
   auto entries = platform::ReadDirectory(folder.c_str());
   if (!entries) {
-    PrintError(folder + ": the folder cannot be read");
+    PrintError(platform::ConsoleName(folder) + ": the folder cannot be read");
     ++*failures;
     return;
   }
@@ -69,9 +70,13 @@ std::vector<uint8_t> ReadHead(const std::string& path) {
 }  // namespace
 
 std::string FullPath(const std::string& path) {
+  // Through UTF-8 both ways: a path's plain string would be the ANSI code
+  // page on Windows.
   std::error_code ec;
-  auto full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
+  auto full = std::filesystem::absolute(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+  if (ec) return path;
+  const std::u8string text = full.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 std::vector<Input> GatherInputs(const std::vector<std::string>& args, bool recursive, int* failures) {
@@ -88,7 +93,7 @@ std::vector<Input> GatherInputs(const std::vector<std::string>& args, bool recur
         if (IsIconSourceName(arg)) {
           inputs.push_back({arg, true, 0});
         } else {
-          PrintError(arg + ": no such file or folder");
+          PrintError(platform::ConsoleName(arg) + ": no such file or folder");
           ++*failures;
         }
         break;
@@ -123,7 +128,7 @@ OpenResult OpenSource(const Input& input, Source* source, std::string* reason) {
       if (!listed || listed->empty()) {
         if (!input.named) return OpenResult::Skipped;
         *reason = "no icon groups";
-        PrintError(input.path + ": " + *reason);
+        PrintError(platform::ConsoleName(input.path) + ": " + *reason);
         return OpenResult::Failed;
       }
       source->groups = std::move(*listed);
@@ -132,14 +137,14 @@ OpenResult OpenSource(const Input& input, Source* source, std::string* reason) {
     case FileKind::Bitmap:
       if (!input.named) return OpenResult::Skipped;
       *reason = "a bitmap, not an icon";
-      PrintError(input.path + ": " + *reason + " (make one with 'pixelkite convert')");
+      PrintError(platform::ConsoleName(input.path) + ": " + *reason + " (make one with 'pixelkite convert')");
       return OpenResult::Failed;
     case FileKind::Unknown:
       break;
   }
   if (!input.named) return OpenResult::Skipped;
   *reason = "not an icon file or a module";
-  PrintError(input.path + ": " + *reason);
+  PrintError(platform::ConsoleName(input.path) + ": " + *reason);
   return OpenResult::Failed;
 }
 

@@ -188,40 +188,35 @@ bool SaveBmpFile(const char* path, Bytes image) {
     Report(msg::kBmpCreateFailed, path);
     return false;
   }
+  // A failure is reported once the temporary file is gone.
+  auto fail = [&](const char* message) {
+    file.reset();
+    Report(message, path);
+    return false;
+  };
 
   uint8_t fileHeader[kBitmapFileHeaderSize] = {};
   const uint32_t offBits = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + tableSize;
   StoreU16(fileHeader, kBitmapFileType);
   StoreU32(fileHeader + 2, uint32_t(fileSize));  // the size of the file, as the format defines it
   StoreU32(fileHeader + 10, offBits);
-  if (!platform::WriteExactly(*file, fileHeader, sizeof fileHeader)) {
-    Report(msg::kBmpFileHeaderWriteFailed, path);
-    return false;
-  }
+  if (!platform::WriteExactly(*file, fileHeader, sizeof fileHeader)) return fail(msg::kBmpFileHeaderWriteFailed);
 
   // Header (true height), colour table and colour rows go out as one piece,
   // assembled in a copy so the image itself is never touched.
   PackedDib body = PackedDib::Allocate(uint32_t(fileSize - kBitmapFileHeaderSize));
-  if (!body) {
-    Report(msg::kBmpWriteFailed, path);
-    return false;
-  }
+  if (!body) return fail(msg::kBmpWriteFailed);
   BitmapInfoHeader out = *h;
   out.biSize = kBitmapInfoHeaderSize;
   out.biHeight = parts->rows;
   out.Write(body.data.get());
   std::memcpy(body.data.get() + kBitmapInfoHeaderSize, image.data() + parts->colorTable,
               size_t(tableSize + rowBytes));
-  if (!platform::WriteExactly(*file, body.data.get(), body.size)) {
-    Report(msg::kBmpWriteFailed, path);
-    return false;
-  }
+  if (!platform::WriteExactly(*file, body.data.get(), body.size)) return fail(msg::kBmpWriteFailed);
   if (auto committed = file->Commit(); !committed) {
     // A target that is read-only or held open cannot be made anew.
-    Report(committed.reason() == platform::CommitFault::TargetRefused ? msg::kBmpCreateFailed
-                                                                       : msg::kBmpWriteFailed,
-           path);
-    return false;
+    return fail(committed.reason() == platform::CommitFault::TargetRefused ? msg::kBmpCreateFailed
+                                                                           : msg::kBmpWriteFailed);
   }
   return true;
 }

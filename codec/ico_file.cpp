@@ -214,23 +214,21 @@ bool SaveIconFile(const IconSet& set, const char* path) {
     Report(msg::kIcoCreateFailed, path);
     return false;
   }
-  if (!WriteExactly(*file, bytes->data(), kIconFileHeaderSize)) {
-    Report(msg::kIcoHeaderWriteFailed, path);
+  // Every failure from here on is said too: the old file survives it, but
+  // the user must not believe it saved. The temporary file is gone first.
+  auto fail = [&](const char* message) {
+    file.reset();
+    Report(message, path);
     return false;
-  }
-  // Directory and images in one piece. Every failure from here on is said
-  // too: the old file survives it, but the user must not believe it saved.
+  };
+  if (!WriteExactly(*file, bytes->data(), kIconFileHeaderSize)) return fail(msg::kIcoHeaderWriteFailed);
+  // Directory and images in one piece.
   const uint32_t rest = uint32_t(bytes->size() - kIconFileHeaderSize);
-  if (rest != 0 && !WriteExactly(*file, bytes->data() + kIconFileHeaderSize, rest)) {
-    Report(msg::kIcoWriteFailed, path);
-    return false;
-  }
+  if (rest != 0 && !WriteExactly(*file, bytes->data() + kIconFileHeaderSize, rest)) return fail(msg::kIcoWriteFailed);
   if (auto committed = file->Commit(); !committed) {
     // A target that is read-only or held open cannot be made anew.
-    Report(committed.reason() == platform::CommitFault::TargetRefused ? msg::kIcoCreateFailed
-                                                                       : msg::kIcoWriteFailed,
-           path);
-    return false;
+    return fail(committed.reason() == platform::CommitFault::TargetRefused ? msg::kIcoCreateFailed
+                                                                           : msg::kIcoWriteFailed);
   }
   return true;
 }

@@ -38,6 +38,8 @@ std::unique_ptr<IconSet> NewIconSet(uint32_t room) {
 
 void SetRecordPath(char (&field)[kMaxPath], std::string_view path) {
   size_t n = std::min(path.size(), kMaxPath - 1);
+  // Back to the start of a character: UTF-8 continuation bytes are 10xxxxxx.
+  while (n > 0 && n < path.size() && (static_cast<unsigned char>(path[n]) & 0xC0) == 0x80) --n;
   std::memcpy(field, path.data(), n);
   field[n] = '\0';
 }

@@ -64,6 +64,7 @@ std::unique_ptr<IconSet> NewIconSet(uint32_t room);
 
 // Copies a path into a record's path field, keeping at most 259 bytes and the
 // terminator: the field is a label, the file itself is opened by its full path.
+// A longer path (UTF-8) is cut before the character that would not fit whole.
 void SetRecordPath(char (&field)[kMaxPath], std::string_view path);
 
 // Why an image's bytes cannot be bound.

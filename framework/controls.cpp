@@ -28,10 +28,10 @@ LRESULT CButton::WindowProc(UINT message, WPARAM w, LPARAM l) {
   return CWnd::WindowProc(message, w, l);
 }
 
-std::string CListBox::GetText(int index) const {
+std::wstring CListBox::GetText(int index) const {
   LRESULT length = SendMessage(LB_GETTEXTLEN, WPARAM(index));
   if (length == LB_ERR) return {};
-  std::vector<char> text(size_t(length) + 1);
+  std::vector<wchar_t> text(size_t(length) + 1);
   LRESULT got = SendMessage(LB_GETTEXT, WPARAM(index), LPARAM(text.data()));
-  return got == LB_ERR ? std::string() : std::string(text.data(), size_t(got));
+  return got == LB_ERR ? std::wstring() : std::wstring(text.data(), size_t(got));
 }

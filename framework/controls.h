@@ -35,9 +35,9 @@ class CListBox : public CWnd {
   int SetItemData(int index, LPARAM value) {
     return int(SendMessage(LB_SETITEMDATA, WPARAM(index), value));
   }
-  int AddString(const char* text) { return int(SendMessage(LB_ADDSTRING, 0, LPARAM(text))); }
+  int AddString(const wchar_t* text) { return int(SendMessage(LB_ADDSTRING, 0, LPARAM(text))); }
   void ResetContent() { SendMessage(LB_RESETCONTENT); }
-  std::string GetText(int index) const;
+  std::wstring GetText(int index) const;
 };
 
 class CStatic : public CWnd {

@@ -7,7 +7,7 @@ namespace {
 constexpr UINT kHelpCommand = 57670;  // ID_HELP
 
 bool IsRadioButton(HWND control) {
-  return (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;
+  return (::SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;
 }
 
 }  // namespace
@@ -27,9 +27,9 @@ void DDX_Radio(CDataExchange* dx, int id, int& value) {
   do {
     if (IsRadioButton(control)) {
       if (dx->m_bSaveAndValidate) {
-        if (::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
+        if (::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
       } else {
-        ::SendMessageA(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+        ::SendMessageW(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
       }
       ++index;
     }
@@ -47,7 +47,7 @@ HWND CDialog::OwnerWindow() const {
 
 INT_PTR CDialog::DoModal() {
   modal_ = true;
-  INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId_),
+  INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId_),
                                      OwnerWindow(), &DialogProc, reinterpret_cast<LPARAM>(this));
   modal_ = false;
   return result;
@@ -55,7 +55,7 @@ INT_PTR CDialog::DoModal() {
 
 BOOL CDialog::Create(HWND owner) {
   modal_ = false;
-  HWND window = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId_),
+  HWND window = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId_),
                                      owner ? owner : OwnerWindow(), &DialogProc,
                                      reinterpret_cast<LPARAM>(this));
   return window != nullptr;

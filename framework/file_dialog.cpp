@@ -1,28 +1,33 @@
 #include "framework/file_dialog.h"
 
-#include <cstring>
-
 #include "framework/win_app.h"
 #include "framework/wnd.h"
+#include "platform/win32/wide_text.h"
 
-std::string ConvertFilter(const char* filter) {
-  std::string converted = filter ? filter : "";
-  for (char& c : converted) {
-    if (c == '|') c = '\0';
+using pk::win32::Utf8FromWide;
+using pk::win32::WideFromGbk;
+using pk::win32::WideFromUtf8;
+
+std::wstring ConvertFilter(const char* filter) {
+  // Converted first: a GBK character's trail byte may be the bar's code.
+  std::wstring converted = WideFromGbk(filter ? filter : "");
+  for (wchar_t& c : converted) {
+    if (c == L'|') c = L'\0';
   }
   // Two terminators end the list even when the notation left out its last bar.
-  converted.push_back('\0');
-  converted.push_back('\0');
+  converted.push_back(L'\0');
+  converted.push_back(L'\0');
   return converted;
 }
 
 CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName, DWORD flags,
                          const char* filter, CWnd* parent)
     : open_(openFileDialog), parent_(parent) {
-  if (defaultExt) defaultExt_ = defaultExt;
+  if (defaultExt) defaultExt_ = WideFromGbk(defaultExt);
   if (filter) filter_ = ConvertFilter(filter);
   if (fileName) {
-    std::strncpy(file_, fileName, sizeof file_ - 1);
+    const std::wstring name = WideFromUtf8(fileName);
+    name.copy(file_, MAX_PATH - 1);
   }
   m_ofn.lStructSize = sizeof m_ofn;
   // The framework always asks for the resizable explorer-style dialog.
@@ -39,15 +44,14 @@ INT_PTR CFileDialog::DoModal() {
   m_ofn.hInstance = AfxGetInstanceHandle();
   m_ofn.lpstrFilter = filter_.empty() ? nullptr : filter_.c_str();
   m_ofn.lpstrFile = file_;
-  m_ofn.nMaxFile = sizeof file_;
+  m_ofn.nMaxFile = MAX_PATH;
   m_ofn.lpstrDefExt = defaultExt_.empty() ? nullptr : defaultExt_.c_str();
-  BOOL chosen = open_ ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
+  BOOL chosen = open_ ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
   if (!chosen) return IDCANCEL;
-  path_ = file_;
-  // The system finds the extension itself, which copes with GBK names whose
-  // trail bytes look like path separators.
+  const std::wstring path = file_;
+  path_ = Utf8FromWide(path);
   ext_.clear();
-  if (m_ofn.nFileExtension > 0 && m_ofn.nFileExtension < path_.size()) ext_ = path_.substr(m_ofn.nFileExtension);
+  if (m_ofn.nFileExtension > 0 && m_ofn.nFileExtension < path.size())
+    ext_ = Utf8FromWide(path.substr(m_ofn.nFileExtension));
   return IDOK;
 }
-

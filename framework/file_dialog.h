@@ -12,26 +12,28 @@ class CWnd;
 
 class CFileDialog {
  public:
+  // `defaultExt` and `filter` are the program's words (GBK); `fileName` is a path (UTF-8).
   CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr, const char* fileName = nullptr,
               DWORD flags = 0, const char* filter = nullptr, CWnd* parent = nullptr);
 
   // IDOK when the user chose a file, IDCANCEL otherwise.
   virtual INT_PTR DoModal();
+  // The chosen path, UTF-8.
   std::string GetPathName() const { return path_; }
   // The chosen name's extension without the dot; empty when it has none.
   std::string GetFileExt() const { return ext_; }
 
-  OPENFILENAMEA m_ofn{};
+  OPENFILENAMEW m_ofn{};
 
  private:
   BOOL open_;
-  std::string defaultExt_;
-  std::string filter_;  // '|' turned into the terminators the system wants
-  char file_[MAX_PATH] = {};
+  std::wstring defaultExt_;
+  std::wstring filter_;  // '|' turned into the terminators the system wants
+  wchar_t file_[MAX_PATH] = {};
   std::string path_;
   std::string ext_;
   CWnd* parent_;
 };
 
-// "a|b||" -> "a\0b\0\0": the filter notation turned into the system's.
-std::string ConvertFilter(const char* filter);
+// "a|b||" -> L"a\0b\0\0": the filter notation (GBK) turned into the system's.
+std::wstring ConvertFilter(const char* filter);

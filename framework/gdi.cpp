@@ -4,7 +4,7 @@
 #include "framework/wnd.h"
 
 BOOL CBitmap::LoadBitmap(UINT resourceId) {
-  return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(resourceId & 0xFFFF)));
+  return Attach(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(resourceId & 0xFFFF)));
 }
 
 CPaintDC::CPaintDC(CWnd* window) : window_(window->m_hWnd) {

@@ -31,7 +31,7 @@ class CGdiObject {
     object_.Reset();
     return had;
   }
-  int GetObject(int size, void* buffer) const { return ::GetObjectA(object_.Get(), size, buffer); }
+  int GetObject(int size, void* buffer) const { return ::GetObjectW(object_.Get(), size, buffer); }
 
  private:
   pk::win32::UniqueGdiObject object_;
@@ -40,7 +40,7 @@ class CGdiObject {
 class CBitmap : public CGdiObject {
  public:
   operator HBITMAP() const { return static_cast<HBITMAP>(GetSafeHandle()); }
-  // LoadBitmapA from the application's resources.
+  // LoadBitmapW from the application's resources.
   BOOL LoadBitmap(UINT resourceId);
   BOOL CreateCompatibleBitmap(HDC dc, int width, int height) {
     return Attach(::CreateCompatibleBitmap(dc, width, height));
@@ -54,8 +54,8 @@ class CBitmap : public CGdiObject {
 class CFont : public CGdiObject {
  public:
   operator HFONT() const { return static_cast<HFONT>(GetSafeHandle()); }
-  BOOL CreateFontIndirect(const LOGFONTA* description) {
-    return Attach(::CreateFontIndirectA(description));
+  BOOL CreateFontIndirect(const LOGFONTW* description) {
+    return Attach(::CreateFontIndirectW(description));
   }
 };
 
@@ -125,8 +125,8 @@ class CDC {
     return ::StretchBlt(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, sw, sh, rop);
   }
   void FillRect(const RECT* rect, const CBrush* brush) { ::FillRect(m_hDC, rect, *brush); }
-  int DrawText(const char* text, int length, RECT* rect, UINT format) {
-    return ::DrawTextA(m_hDC, text, length, rect, format);
+  int DrawText(const wchar_t* text, int length, RECT* rect, UINT format) {
+    return ::DrawTextW(m_hDC, text, length, rect, format);
   }
   BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
 

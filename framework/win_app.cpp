@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/wnd.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -13,11 +14,11 @@ CWinApp* theApp = nullptr;
 constexpr UINT kAppTitleString = 57344;
 
 std::string ModulePath(HINSTANCE instance) {
-  std::vector<char> path(MAX_PATH);
+  std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
-    DWORD got = ::GetModuleFileNameA(instance, path.data(), DWORD(path.size()));
+    DWORD got = ::GetModuleFileNameW(instance, path.data(), DWORD(path.size()));
     if (got == 0) return {};
-    if (got < path.size()) return std::string(path.data(), got);
+    if (got < path.size()) return pk::win32::Utf8FromWide(std::wstring_view(path.data(), got));
     path.resize(path.size() * 2);  // long paths are cut and not terminated
   }
 }
@@ -58,17 +59,18 @@ void CWinApp::Startup(HINSTANCE instance, const char* commandLine, int showComma
   m_lpCmdLine = commandLine ? commandLine : "";
   m_nCmdShow = showCommand;
   if (nameGiven_) return;
-  char title[256];
-  int length = ::LoadStringA(instance, kAppTitleString, title, int(sizeof title));
-  appName_ = length > 0 ? std::string(title, size_t(length)) : AppNameFromPath(ModulePath(instance));
+  wchar_t title[256];
+  int length = ::LoadStringW(instance, kAppTitleString, title, 256);
+  appName_ = length > 0 ? pk::win32::Utf8FromWide(std::wstring_view(title, size_t(length)))
+                        : AppNameFromPath(ModulePath(instance));
   m_pszAppName = appName_.c_str();
 }
 
 int CWinApp::Run() {
   MSG message;
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
   return ExitInstance();
 }
@@ -84,8 +86,8 @@ void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
 
 const char* CommandLineArguments(const char* line) {
   if (!line) return "";
-  // Trail bytes of double-byte characters are never quotes or blanks, so a
-  // byte walk is safe in every code page.
+  // UTF-8 has no byte of a quote or blank inside a character, so a byte walk
+  // is safe.
   bool quoted = false;
   while (*line && (quoted || (*line != ' ' && *line != '\t'))) {
     if (*line == '"') quoted = !quoted;
@@ -100,9 +102,10 @@ const char* CommandLineArguments(const char* line) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
   CWinApp* app = AfxGetApp();
   if (!app) return -1;
-  // The runtime's own cut takes every byte above 0x7F for a blank and drops
-  // the lead bytes of a Chinese file name at the start of the arguments.
-  app->Startup(instance, CommandLineArguments(::GetCommandLineA()), showCommand);
+  // From the wide command line: the runtime's lpCmdLine is in the ANSI code
+  // page, which loses every name outside it.
+  static const std::string wholeLine = pk::win32::Utf8FromWide(::GetCommandLineW());
+  app->Startup(instance, CommandLineArguments(wholeLine.c_str()), showCommand);
   if (!app->InitInstance()) return app->ExitInstance();
   return app->Run();
 }

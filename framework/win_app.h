@@ -39,9 +39,10 @@ class CWinApp {
   BOOL Enable3dControlsStatic() { return TRUE; }
 
   // Fills m_hInstance and the application name; called by WinMain (and by
-  // tests that run without it).
+  // tests that run without it). `commandLine`: the arguments, UTF-8.
   void Startup(HINSTANCE instance, const char* commandLine, int showCommand);
 
+  // The application's name and the arguments, UTF-8.
   const char* m_pszAppName = nullptr;
   HINSTANCE m_hInstance = nullptr;
   const char* m_lpCmdLine = "";
@@ -65,8 +66,8 @@ HINSTANCE AfxGetResourceHandle();
 // file name without its directory and without the extension after the last dot.
 std::string AppNameFromPath(const std::string& path);
 
-// The arguments of a whole command line: what follows the program's name
-// (quoted or not) and the blanks after it.
+// The arguments of a whole command line (UTF-8): what follows the program's
+// name (quoted or not) and the blanks after it.
 const char* CommandLineArguments(const char* commandLine);
 
 // Shows the busy cursor for one scope and restores the previous cursor after it.

@@ -5,7 +5,7 @@
 namespace {
 
 // The object of a subclassed window is found through this window property.
-constexpr char kObjectProperty[] = "PixelkiteWnd";
+constexpr wchar_t kObjectProperty[] = L"PixelkiteWnd";
 
 }  // namespace
 
@@ -15,18 +15,18 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND window) {
-  return window ? static_cast<CWnd*>(::GetPropA(window, kObjectProperty)) : nullptr;
+  return window ? static_cast<CWnd*>(::GetPropW(window, kObjectProperty)) : nullptr;
 }
 
 BOOL CWnd::SubclassWindow(HWND window) {
   if (!window || m_hWnd || FromHandlePermanent(window)) return FALSE;
   m_hWnd = window;
   PreSubclassWindow();
-  ::SetPropA(window, kObjectProperty, this);
+  ::SetPropW(window, kObjectProperty, this);
   previousProc_ = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWindowProc)));
+      ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWindowProc)));
   if (!previousProc_) {
-    ::RemovePropA(window, kObjectProperty);
+    ::RemovePropW(window, kObjectProperty);
     m_hWnd = nullptr;
     return FALSE;
   }
@@ -40,23 +40,23 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
 HWND CWnd::UnsubclassWindow() {
   HWND window = m_hWnd;
   if (!window) return nullptr;
-  if (previousProc_) ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+  if (previousProc_) ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
   Detach();
   return window;
 }
 
 void CWnd::Detach() {
-  ::RemovePropA(m_hWnd, kObjectProperty);
+  ::RemovePropW(m_hWnd, kObjectProperty);
   previousProc_ = nullptr;
   m_hWnd = nullptr;
 }
 
-std::string CWnd::GetWindowText() const {
-  int length = ::GetWindowTextLengthA(m_hWnd);
+std::wstring CWnd::GetWindowText() const {
+  int length = ::GetWindowTextLengthW(m_hWnd);
   if (length <= 0) return {};
-  std::vector<char> text(size_t(length) + 1);
-  int got = ::GetWindowTextA(m_hWnd, text.data(), int(text.size()));
-  return std::string(text.data(), size_t(got > 0 ? got : 0));
+  std::vector<wchar_t> text(size_t(length) + 1);
+  int got = ::GetWindowTextW(m_hWnd, text.data(), int(text.size()));
+  return std::wstring(text.data(), size_t(got > 0 ? got : 0));
 }
 
 void CWnd::CenterWindow(HWND alternateOwner) {
@@ -84,7 +84,7 @@ void CWnd::CenterWindow(HWND alternateOwner) {
 }
 
 LRESULT CWnd::Default() {
-  return ::CallWindowProcA(previousProc_, m_hWnd, current_.message, current_.w, current_.l);
+  return ::CallWindowProcW(previousProc_, m_hWnd, current_.message, current_.w, current_.l);
 }
 
 BOOL CWnd::OnCommand(UINT id, UINT code, HWND control) {
@@ -141,14 +141,14 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM w, LPARAM l) {
 
 LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   CWnd* self = FromHandlePermanent(window);
-  if (!self) return ::DefWindowProcA(window, message, w, l);
+  if (!self) return ::DefWindowProcW(window, message, w, l);
 
   if (message == WM_NCDESTROY) {
     // The last message: let the previous procedure see it, then let go.
     WNDPROC previous = self->previousProc_;
-    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
     self->Detach();
-    LRESULT result = ::CallWindowProcA(previous, window, message, w, l);
+    LRESULT result = ::CallWindowProcW(previous, window, message, w, l);
     self->PostNcDestroy();
     return result;
   }

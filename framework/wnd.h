@@ -4,6 +4,10 @@
 // use) and calls its one virtual WindowProc, a switch that unpacks each
 // message and calls a small typed On... handler. What a handler does not take
 // goes on to the window's previous procedure (Default).
+//
+// Every window is a wide (UTF-16) one, and texts cross as wide strings: the
+// callers convert the program's words and paths through
+// platform/win32/wide_text.h, so nothing passes through the ANSI code page.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +22,8 @@ class CMenu {
   CMenu() = default;
   explicit CMenu(HMENU menu) : m_hMenu(menu) {}
   HMENU GetSafeHmenu() const { return m_hMenu; }
-  BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr) {
-    return ::AppendMenuA(m_hMenu, flags, id, text);
+  BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const wchar_t* text = nullptr) {
+    return ::AppendMenuW(m_hMenu, flags, id, text);
   }
   int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
 
@@ -49,16 +53,16 @@ class CWnd {
   virtual void PreSubclassWindow() {}
 
   LRESULT SendMessage(UINT message, WPARAM w = 0, LPARAM l = 0) const {
-    return ::SendMessageA(m_hWnd, message, w, l);
+    return ::SendMessageW(m_hWnd, message, w, l);
   }
   BOOL PostMessage(UINT message, WPARAM w = 0, LPARAM l = 0) const {
-    return ::PostMessageA(m_hWnd, message, w, l);
+    return ::PostMessageW(m_hWnd, message, w, l);
   }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
-  std::string GetWindowText() const;
-  void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+  std::wstring GetWindowText() const;
+  void SetWindowText(const wchar_t* text) { ::SetWindowTextW(m_hWnd, text); }
   BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
   BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }

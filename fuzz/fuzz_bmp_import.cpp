@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // tmpfs where there is one: the exports are flushed, which a disk makes slow.
     char pattern[] = "/dev/shm/pk-fuzz-bmp-import-XXXXXX";
     const char* d = mkdtemp(pattern);
-    pk::platform::SetMessageSink([](pk::platform::Owner, std::string_view, std::string_view) {});
+    pk::platform::SetMessageSink([](pk::platform::Owner, const pk::platform::Message&) {});
     return std::string(d ? d : "/tmp");  // no /dev/shm: the system temp folder
   }();
   // Four bytes choose the target: width and height 1 to 128, depth, stretch.

@@ -143,7 +143,7 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = [] {
-    pk::platform::SetMessageSink([](pk::platform::Owner, std::string_view, std::string_view) {});
+    pk::platform::SetMessageSink([](pk::platform::Owner, const pk::platform::Message&) {});
     return true;
   }();
   (void)quiet;

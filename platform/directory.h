@@ -1,7 +1,7 @@
 // Folders and file names: walking a folder, what a path names, making the
-// output folder, and file names made from the program's 8-bit text.
-// POSIX calls elsewhere; FindFirstFileA and friends on Windows, so names come
-// in the ANSI code page that CreateFileA and LoadLibraryExA take.
+// output folder, and file names made from the program's 8-bit text. Names
+// and paths are UTF-8 on every system: POSIX calls elsewhere, the wide
+// FindFirstFileW and friends on Windows.
 #pragma once
 
 #include <cstdint>
@@ -39,12 +39,8 @@ uint64_t FileSize(const char* path);
 // The separator this system puts between folder and name.
 char PathSeparator();
 
-// True when file names of this system are UTF-8 (POSIX); false when they are
-// the ANSI code page (Windows).
-bool FileNamesAreUtf8();
-
-// Program text (GBK) as a file name of this system: unchanged on Windows,
-// converted to UTF-8 elsewhere, a character that does not convert becoming '?'.
+// Program text (GBK) as a file name (UTF-8), a character that does not
+// convert becoming '?'.
 std::string FileNameFromText(std::string_view text);
 
 }  // namespace pk::platform

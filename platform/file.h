@@ -72,11 +72,24 @@ enum class CommitFault {
 // A file being written in place of `path`. The bytes go to a temporary file in
 // the same folder; Commit() puts it in place of the target (replacing any file
 // of that name) in one step, so the target is always either its old bytes or
-// all the new ones. Destroyed without a successful Commit(), it removes the
-// temporary file and the target stays as it was.
+// all the new ones. A failed Commit() removes the temporary file at once, and
+// so does destruction without a successful Commit(); the target stays as it was.
+// Paths are UTF-8 on Windows too (the system gets them as UTF-16).
 class ReplacementFile : public File {
  public:
-  virtual Status<CommitFault> Commit() = 0;
+  Status<CommitFault> Commit() {
+    auto committed = CommitNow();
+    // A replacement that failed leaves nothing behind, even while its
+    // failure is being reported.
+    if (!committed) Discard();
+    return committed;
+  }
+
+ protected:
+  // The backend's work: flush, close, put the temporary file in place.
+  virtual Status<CommitFault> CommitNow() = 0;
+  // Closes and removes the temporary file, if there still is one.
+  virtual void Discard() = 0;
 };
 
 // Whether Commit() waits until the bytes are on disk before the name points at

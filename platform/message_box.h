@@ -1,6 +1,9 @@
-// The one way the codec tells the user something: a box with a single OK
-// button, no icon, the message as text and (for the codec) the file path as
-// caption. Texts are 8-bit ANSI (GBK for the program's Chinese messages).
+// The one way the program tells the user something: a box with a single OK
+// button and no icon. A message's words are the program's own, GBK byte
+// strings; file paths are UTF-8, as the program keeps every path. The codec
+// captions its messages with the file's path; the main window's commands
+// caption theirs with a word of their own ("错误"), and one of them puts the
+// path in front of its words.
 #pragma once
 
 #include <functional>
@@ -13,12 +16,24 @@ enum class Owner {
   MainWindow,  // owned by the application's main window (platform/main_window.h)
 };
 
-void ShowMessage(Owner owner, std::string_view text, std::string_view caption);
+struct Message {
+  std::string_view text;  // the program's words
+  std::string_view caption;
+  bool captionIsPath = true;  // false: the caption is the program's words too
+  std::string_view pathBeforeText = {};
+};
+
+void ShowMessage(Owner owner, const Message& message);
+
+// A codec message: the program's words, captioned with the file's path.
+inline void ShowMessage(Owner owner, std::string_view text, std::string_view path) {
+  ShowMessage(owner, Message{.text = text, .caption = path});
+}
 
 // Where messages go instead of a box: tests capture them, the command line
 // prints them. Returns the previous sink; an empty sink restores the default
 // (a real message box on Windows, standard error elsewhere).
-using MessageSink = std::function<void(Owner, std::string_view text, std::string_view caption)>;
+using MessageSink = std::function<void(Owner, const Message&)>;
 MessageSink SetMessageSink(MessageSink sink);
 
 }  // namespace pk::platform

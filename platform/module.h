@@ -1,5 +1,5 @@
 // Modules (.exe, .dll, .icl) opened as data, for reading their resources.
-// Windows: LoadLibraryExA(LOAD_LIBRARY_AS_DATAFILE) and the resource calls.
+// Windows: LoadLibraryExW(LOAD_LIBRARY_AS_DATAFILE) and the resource calls.
 // Elsewhere: our own reader of the PE (PE32, PE32+) and NE resource tables.
 #pragma once
 
@@ -16,7 +16,7 @@ inline constexpr uint16_t kResourceTypeIcon = 3;        // RT_ICON
 inline constexpr uint16_t kResourceTypeGroupIcon = 14;  // RT_GROUP_ICON
 
 // A resource name: an integer identifier (below 65536) or a text name in the
-// program's 8-bit code page, as EnumResourceNamesA hands it out.
+// program's 8-bit code page (GBK; a character GBK lacks becomes '?').
 class ResourceName {
  public:
   static ResourceName FromId(uint16_t id) { return ResourceName(true, id, {}); }
@@ -38,12 +38,12 @@ class Module {
  public:
   virtual ~Module() = default;  // FreeLibrary
 
-  // FindResourceA + LoadResource + LockResource + SizeofResource: the bytes of
+  // FindResourceW + LoadResource + LockResource + SizeofResource: the bytes of
   // the resource, valid while the module is open; none when it is missing.
   virtual std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type,
                                                                const ResourceName& name) = 0;
 
-  // EnumResourceNamesA: calls `callback` once per name of the given type, in
+  // EnumResourceNamesW: calls `callback` once per name of the given type, in
   // the platform's order, until it returns false. Returns false when the
   // enumeration fails, which includes a module with no resource of that type.
   virtual bool EnumerateNames(uint16_t type,
@@ -56,8 +56,8 @@ class Module {
   virtual void ReleaseResourceBytes() {}
 };
 
-// Opens a file as a module for reading resources; none for a file that is not
-// a module the platform accepts.
+// Opens a file (its path in UTF-8) as a module for reading resources; none for
+// a file that is not a module the platform accepts.
 std::unique_ptr<Module> OpenModuleAsData(const char* path);
 
 // LookupIconIdFromDirectory(directory, TRUE): the id of the image of a group

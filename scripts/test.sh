@@ -2,8 +2,9 @@
 # Every test suite of the project, in order: native, native with sanitizers,
 # the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
 # only: these machines cannot run 32-bit programs) and make dist, the GUI end
-# to end, the installer and on a hostile corpus under Xvfb, and a short fuzz
-# run. Prints one line per suite and a summary.
+# to end (under code pages 936 and 1252), the installer and on a hostile
+# corpus under Xvfb, and a short fuzz run. Prints one line per suite and a
+# summary.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -57,6 +58,8 @@ suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
 suite static-link scripts/check-static.sh build/win32 build/win64
 if [ -x tests/e2e/run.sh ]; then
   suite gui-e2e tests/e2e/run.sh "$root/build/win64"
+  # The same under code page 1252, in a prefix of its own.
+  suite gui-e2e-1252 env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX="$root/build/wineprefix-1252" tests/e2e/run.sh "$root/build/win64"
 fi
 # The 64-bit installer in a fresh prefix: install, update on Exit, uninstall.
 suite gui-install tests/e2e/install.sh "$root/build/win64"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/wide_text.h"
 #include "updater/auto_update_setting.h"
 #include "updater/background_job.h"
 #include "updater/check_record.h"
@@ -72,7 +73,9 @@ bool UserAgrees(HWND owner, const Manifest& manifest) {
   text += "\r\n\r\n";
   if (!manifest.notes.empty()) text += manifest.notes + "\r\n\r\n";
   text += update_msg::kPromptQuestion;
-  return ::MessageBoxA(owner, text.c_str(), update_msg::kUpdateCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  // The library's words and the notes are GBK, shown the same on every system.
+  return ::MessageBoxW(owner, win32::WideFromGbk(text).c_str(), win32::WideFromGbk(update_msg::kUpdateCaption).c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // The placeholder the repository carries until the maker sets the release

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 #include "updater/background_job.h"
 #include "updater/cng.h"
 #include "updater/download_folder.h"
@@ -102,14 +103,15 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
                        const std::shared_ptr<BackgroundJob>& job) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
-  HWND dialog = ::CreateDialogParamA(ThisModule(), MAKEINTRESOURCEA(IDD_UPDATE_PROGRESS), owner, &ProgressProc,
+  HWND dialog = ::CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_UPDATE_PROGRESS), owner, &ProgressProc,
                                      reinterpret_cast<LPARAM>(job.get()));
   if (dialog) {
     char status[256];
     std::snprintf(status, sizeof status, update_msg::kDownloading, manifest.product.c_str(),
                   manifest.version.Text().c_str());
-    ::SetWindowTextA(dialog, update_msg::kUpdateCaption);
-    ::SetDlgItemTextA(dialog, IDC_UPDATE_STATUS, status);
+    // GBK texts, shown the same on every system.
+    ::SetWindowTextW(dialog, win32::WideFromGbk(update_msg::kUpdateCaption).c_str());
+    ::SetDlgItemTextW(dialog, IDC_UPDATE_STATUS, win32::WideFromGbk(status).c_str());
     ::SendDlgItemMessageA(dialog, IDC_UPDATE_PROGRESS, PBM_SETRANGE32, 0, 1000);
     // Centred on the owner, or on the screen without one.
     RECT area, self;

@@ -2,12 +2,10 @@
 // a real box on Windows, a line on standard error elsewhere.
 #pragma once
 
-#include <string_view>
-
 #include "platform/message_box.h"
 
 namespace pk::platform {
 
-void ShowDefaultMessage(Owner owner, std::string_view text, std::string_view caption);
+void ShowDefaultMessage(Owner owner, const Message& message);
 
 }  // namespace pk::platform

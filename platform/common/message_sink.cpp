@@ -12,12 +12,12 @@ MessageSink& Sink() {
 }
 }  // namespace
 
-void ShowMessage(Owner owner, std::string_view text, std::string_view caption) {
+void ShowMessage(Owner owner, const Message& message) {
   if (Sink()) {
-    Sink()(owner, text, caption);
+    Sink()(owner, message);
     return;
   }
-  ShowDefaultMessage(owner, text, caption);
+  ShowDefaultMessage(owner, message);
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }

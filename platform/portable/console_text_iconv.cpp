@@ -44,10 +44,13 @@ std::string ConsoleText(std::string_view gbk) {
   return out;
 }
 
-void PrintMessage(std::string_view text, std::string_view caption) {
-  // The caption is a path: on POSIX systems its bytes are the file system's
-  // own and are printed as they are; only the program's text is GBK.
-  std::string line = std::string(caption) + ": " + ConsoleText(text) + "\n";
+std::string ConsoleName(std::string_view path) { return std::string(path); }
+
+void PrintMessage(const Message& message) {
+  // Paths are the file system's own bytes on POSIX systems and are printed
+  // as they are; only the program's words are GBK.
+  std::string caption = message.captionIsPath ? std::string(message.caption) : ConsoleText(message.caption);
+  std::string line = caption + ": " + std::string(message.pathBeforeText) + ConsoleText(message.text) + "\n";
   std::fputs(line.c_str(), stderr);
 }
 

@@ -72,8 +72,6 @@ uint64_t FileSize(const char* path) {
 
 char PathSeparator() { return '/'; }
 
-bool FileNamesAreUtf8() { return true; }
-
 std::string FileNameFromText(std::string_view text) {
   std::string out;
   iconv_t cd = iconv_open("UTF-8", "GBK");

@@ -50,10 +50,7 @@ class TargetLock {
 class PosixFile : public ReplacementFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
-  ~PosixFile() override {
-    if (fd_ >= 0) close(fd_);
-    if (!tempPath_.empty()) unlink(tempPath_.c_str());
-  }
+  ~PosixFile() override { Discard(); }
 
   bool Read(void* buffer, uint32_t count, uint32_t* done) override {
     *done = 0;
@@ -104,7 +101,14 @@ class PosixFile : public ReplacementFile {
     return uint64_t(st.st_size);
   }
 
-  Status<CommitFault> Commit() override {
+  void SetReplacement(std::string temp, std::string target, Durability durability) {
+    tempPath_ = std::move(temp);
+    targetPath_ = std::move(target);
+    durability_ = durability;
+  }
+
+ private:
+  Status<CommitFault> CommitNow() override {
     if (tempPath_.empty() || fd_ < 0) return CommitFault::Replace;
     // The data must be on disk before the name points at it.
     if (durability_ == Durability::Flushed && (TakeFileFault(FileCall::Flush) || fsync(fd_) != 0))
@@ -123,13 +127,12 @@ class PosixFile : public ReplacementFile {
     return {};
   }
 
-  void SetReplacement(std::string temp, std::string target, Durability durability) {
-    tempPath_ = std::move(temp);
-    targetPath_ = std::move(target);
-    durability_ = durability;
+  void Discard() override {
+    if (fd_ >= 0) close(std::exchange(fd_, -1));
+    if (!tempPath_.empty()) unlink(tempPath_.c_str());
+    tempPath_.clear();
   }
 
- private:
   int fd_;
   Durability durability_ = Durability::Flushed;
   std::string tempPath_;

@@ -1,5 +1,6 @@
-// Files through the Win32 kernel calls: CreateFileA without sharing,
-// ReadFile/WriteFile, SetFilePointer with a signed 32-bit position.
+// Files through the Win32 kernel calls: CreateFileW without sharing,
+// ReadFile/WriteFile, SetFilePointer with a signed 32-bit position. Paths
+// arrive as UTF-8 and reach the system as UTF-16, so any name works.
 #include <windows.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/file_faults.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 
 namespace pk::platform {
 
@@ -15,10 +17,7 @@ namespace {
 class Win32File : public ReplacementFile {
  public:
   explicit Win32File(HANDLE handle) : handle_(handle) {}
-  ~Win32File() override {
-    handle_.Reset();
-    if (!tempPath_.empty()) DeleteFileA(tempPath_.c_str());
-  }
+  ~Win32File() override { Discard(); }
 
   bool Read(void* buffer, uint32_t count, uint32_t* done) override {
     *done = 0;
@@ -58,7 +57,14 @@ class Win32File : public ReplacementFile {
     return uint64_t(size.QuadPart);
   }
 
-  Status<CommitFault> Commit() override {
+  void SetReplacement(std::wstring temp, std::wstring target, Durability durability) {
+    tempPath_ = std::move(temp);
+    targetPath_ = std::move(target);
+    durability_ = durability;
+  }
+
+ private:
+  Status<CommitFault> CommitNow() override {
     if (tempPath_.empty() || !handle_) return CommitFault::Replace;
     const bool flush = durability_ == Durability::Flushed;
     if (flush && (TakeFileFault(FileCall::Flush) || !FlushFileBuffers(handle_.Get()))) return CommitFault::Flush;
@@ -72,13 +78,12 @@ class Win32File : public ReplacementFile {
     return {};
   }
 
-  void SetReplacement(std::string temp, std::string target, Durability durability) {
-    tempPath_ = std::move(temp);
-    targetPath_ = std::move(target);
-    durability_ = durability;
+  void Discard() override {
+    handle_.Reset();
+    if (!tempPath_.empty()) DeleteFileW(tempPath_.c_str());
+    tempPath_.clear();
   }
 
- private:
   // Puts the temporary file in the target's place; the system's error code.
   // MoveFileEx swaps the name over in one step, so a failure leaves the old
   // target whole. (ReplaceFile can fail half way, with the old file gone and
@@ -86,40 +91,31 @@ class Win32File : public ReplacementFile {
   DWORD Replace() {
     if (auto fault = TakeFileFault(FileCall::Replace))
       return *fault == FileFaultKind::Refused ? ERROR_SHARING_VIOLATION : ERROR_WRITE_FAULT;
-    const DWORD attributes = GetFileAttributesA(targetPath_.c_str());
+    const DWORD attributes = GetFileAttributesW(targetPath_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       // A read-only file is not replaced, as creating it anew would be refused.
       if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
       // The new file keeps the flags the user sees on the old one.
       constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-      if (attributes & kKept) SetFileAttributesA(tempPath_.c_str(), attributes & kKept);
+      if (attributes & kKept) SetFileAttributesW(tempPath_.c_str(), attributes & kKept);
     }
     const DWORD flags =
         MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
-    if (MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), flags)) return NO_ERROR;
+    if (MoveFileExW(tempPath_.c_str(), targetPath_.c_str(), flags)) return NO_ERROR;
     return GetLastError();
   }
 
   win32::UniqueKernelHandle handle_;
   Durability durability_ = Durability::Flushed;
-  std::string tempPath_;
-  std::string targetPath_;
+  std::wstring tempPath_;
+  std::wstring targetPath_;
 };
 
-std::string FolderOf(const std::string& path) {
-  // The last separator outside double-byte characters: a GBK trail byte may
-  // have the backslash's code (乗 is 81 5C).
-  size_t slash = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsDBCSLeadByte(BYTE(path[i])) && i + 1 < path.size()) {
-      ++i;
-      continue;
-    }
-    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') slash = i;
-  }
-  if (slash == std::string::npos) return ".";
-  if (path[slash] == ':') return path.substr(0, slash + 1);
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/:");
+  if (slash == std::wstring::npos) return L".";
+  if (path[slash] == L':') return path.substr(0, slash + 1);
   return path.substr(0, slash == 0 ? 1 : slash);
 }
 
@@ -127,23 +123,24 @@ std::string FolderOf(const std::string& path) {
 
 std::unique_ptr<File> OpenFileForRead(const char* path) {
   if (TakeFileFault(FileCall::Open)) return nullptr;
-  HANDLE h = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(win32::WideFromUtf8(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32File>(h);
 }
 
 std::unique_ptr<ReplacementFile> CreateReplacementFile(const char* path, Durability durability) {
-  std::string target(path);
+  std::wstring target = win32::WideFromUtf8(path);
   if (target.empty()) return nullptr;
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
-  char temp[MAX_PATH];
-  if (!GetTempFileNameA(FolderOf(target).c_str(), "pk", 0, temp)) return nullptr;
+  wchar_t temp[MAX_PATH];
+  if (!GetTempFileNameW(FolderOf(target).c_str(), L"pk", 0, temp)) return nullptr;
   HANDLE h = TakeFileFault(FileCall::Create)
                  ? INVALID_HANDLE_VALUE
-                 : CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                 : CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    DeleteFileA(temp);
+    DeleteFileW(temp);
     return nullptr;
   }
   auto file = std::make_unique<Win32File>(h);

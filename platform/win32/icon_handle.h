@@ -8,7 +8,7 @@
 
 namespace pk::platform {
 
-// Takes ownership of an icon made outside the icon service (ExtractIconA, for
+// Takes ownership of an icon made outside the icon service (ExtractIconW, for
 // one); it is counted and released like every icon the service makes.
 IconHandle AdoptIcon(HICON icon);
 

@@ -1,10 +1,13 @@
-// Modules opened as data with the system's loader: LoadLibraryExA with
+// Modules opened as data with the system's loader: LoadLibraryExW with
 // LOAD_LIBRARY_AS_DATAFILE, then the resource calls. None of the module's
-// code runs.
+// code runs. Text names are the program's GBK text, converted from and to
+// the module's UTF-16 through code page 936 whatever the system's, as the
+// portable reader converts them.
 #include <windows.h>
 
 #include "platform/module.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 
 namespace pk::platform {
 namespace {
@@ -32,13 +35,13 @@ struct EnumContext {
   const std::function<bool(const ResourceName&)>* callback;
 };
 
-BOOL CALLBACK EnumNameProc(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
+BOOL CALLBACK EnumNameProc(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
   auto* context = reinterpret_cast<EnumContext*>(param);
   // No exception may unwind through the system's frames.
   try {
     if (IS_INTRESOURCE(name))
       return (*context->callback)(ResourceName::FromId(LOWORD(reinterpret_cast<ULONG_PTR>(name)))) ? TRUE : FALSE;
-    return (*context->callback)(ResourceName::FromText(name)) ? TRUE : FALSE;
+    return (*context->callback)(ResourceName::FromText(win32::GbkFromWide(name))) ? TRUE : FALSE;
   } catch (...) {
     return FALSE;
   }
@@ -49,8 +52,9 @@ class Win32Module final : public Module {
   explicit Win32Module(HMODULE handle) : handle_(handle) {}
 
   std::optional<std::span<const uint8_t>> FindResourceBytes(uint16_t type, const ResourceName& name) override {
-    LPCSTR resourceName = name.IsId() ? MAKEINTRESOURCEA(name.Id()) : name.Text().c_str();
-    HRSRC resource = FindResourceA(handle_.Get(), resourceName, MAKEINTRESOURCEA(type));
+    const std::wstring text = name.IsId() ? std::wstring() : win32::WideFromGbk(name.Text());
+    LPCWSTR resourceName = name.IsId() ? MAKEINTRESOURCEW(name.Id()) : text.c_str();
+    HRSRC resource = FindResourceW(handle_.Get(), resourceName, MAKEINTRESOURCEW(type));
     if (!resource) return std::nullopt;
     HGLOBAL loaded = LoadResource(handle_.Get(), resource);
     if (!loaded) return std::nullopt;
@@ -63,7 +67,7 @@ class Win32Module final : public Module {
 
   bool EnumerateNames(uint16_t type, const std::function<bool(const ResourceName&)>& callback) override {
     EnumContext context{&callback};
-    return EnumResourceNamesA(handle_.Get(), MAKEINTRESOURCEA(type), EnumNameProc,
+    return EnumResourceNamesW(handle_.Get(), MAKEINTRESOURCEW(type), EnumNameProc,
                               reinterpret_cast<LONG_PTR>(&context)) != FALSE;
   }
 
@@ -75,7 +79,7 @@ class Win32Module final : public Module {
 
 std::unique_ptr<Module> OpenModuleAsData(const char* path) {
   if (!path) return nullptr;
-  HMODULE handle = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE handle = LoadLibraryExW(win32::WideFromUtf8(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!handle) return nullptr;
   return std::make_unique<Win32Module>(handle);
 }

@@ -54,7 +54,7 @@ struct KernelTraits {
   static void Close(Handle h) { ::CloseHandle(h); }
   static HandleKind Kind(Handle) { return HandleKind::Kernel; }
 };
-// A folder listing from FindFirstFileA.
+// A folder listing from FindFirstFileW.
 struct FindTraits {
   using Handle = HANDLE;
   static void Close(Handle h) { ::FindClose(h); }

@@ -80,6 +80,26 @@ check "short image refused" 1 "${pk[@]}" extract "$work/short.ico" -o "$work/nev
 expect_grep "short message" "读图标内容出错!" "$work/err"
 [ ! -e "$work/never.ico" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL: output written after a refused read"; }
 
+# Names outside any code page (an emoji, Hangul, a combining accent) are taken
+# and written whole, by the Windows build too, alone and from a folder so named.
+names=$work/폴더
+mkdir -p "$names"
+for name in "$(printf '\xf0\x9f\x98\x80')" 한글 "$(printf 'cafe\xcc\x81')"; do
+  check "extract to $name.ico" 0 "${pk[@]}" extract "$ico" -o "$names/$name.ico"
+  check "list $name.ico" 0 "${pk[@]}" list "$names/$name.ico"
+  expect_grep "$name.ico listed" " 4 bpp  DIB  296 bytes" "$work/out"
+done
+if [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe ]; then
+  cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe "$work/한글.exe"
+  check "list a module named outside the code page" 0 "${pk[@]}" list "$work/한글.exe"
+  expect_grep "its group listed" "^Icon \[768\]" "$work/out"
+fi
+check "extract a folder of such names" 0 "${pk[@]}" extract "$names" -d "$work/names-out"
+for name in "$(printf '\xf0\x9f\x98\x80')" 한글 "$(printf 'cafe\xcc\x81')"; do
+  cmp -s "$names/$name.ico" "$work/names-out/$name.ico" && passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL: $name.ico not extracted under its own name"; }
+done
+
 # Further checks from other parts of the program live beside this script
 # (in a fixed order: run-bulk.sh uses what run-modules.sh sets).
 wine_modules=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows

@@ -21,10 +21,19 @@ cp "$root/res/pixelkite.ico" "$files/UPPER.ICO"
 cp "$w64/comdlg32.dll" "$files/dialogs.ocx"
 cp "$w64/comdlg32.dll" "$files/no-extension"
 cp "$w64/comdlg32.dll" "$files/gone.dll"
+# Names outside both code pages, 936 and 1252: an emoji, Hangul, a letter
+# with a combining accent.
+emoji=$(printf '\xf0\x9f\x98\x80') hangul=한글 combining=$(printf 'cafe\xcc\x81')
+for name in "$emoji" "$hangul" "$combining"; do cp "$root/res/pixelkite.ico" "$files/$name.ico"; done
+cp "$root/res/pixelkite.ico" "$files/中文目录/$emoji.ico"
+printf 'not a module\n' >"$files/$emoji.exe"
 f() { winpath "$files/$1"; }  # a test file as the program sees it
 
-OPEN="dialog title=打开 filters=资源文件(*.ICO,*.BMP,*.EXE,*.DLL,*.ICL) readonly=1"
-SAVE="dialog title=另存为 filters=图标文件(*.ICO)|位图文件(*.BMP) readonly=0"
+# The file dialogs' titles are the system's own, in its language; the
+# filters are the program's.
+if [ "${codepage:-936}" = 936 ]; then open_title=打开 save_title=另存为; else open_title=Open save_title="Save As"; fi
+OPEN="dialog title=$open_title filters=资源文件(*.ICO,*.BMP,*.EXE,*.DLL,*.ICL) readonly=1"
+SAVE="dialog title=$save_title filters=图标文件(*.ICO)|位图文件(*.BMP) readonly=0"
 EMPTY="list count=0 selected=-1"
 ON="buttons save=1 copy=1"
 OFF="buttons save=0 copy=0"
@@ -237,3 +246,32 @@ expect "save as: the loader's message, then nothing to save" \
   "$(lines "$SAVE" "box caption=$(f gone.dll) text=装入文件时出错 - 请选择一个WIN32的DLL或EXE文件!" "$NOTHING_TO_SAVE" \
     "list count=10 selected=0" "$DIALOG_ENTRIES" "$ON" "preview icon=1")" save Pixelkite "$(f gone.ico)"
 check "save as: nothing written for the removed module" absent "$files/gone.ico"
+
+# ---- names outside the code page: open, drop, save as, and the boxes that name them
+pixelkite_cli extract "$files/UPPER.ICO" -o "$ref/upper.bmp" >/dev/null
+for name in "$emoji" "$hangul" "$combining"; do
+  expect "drop: $name.ico" "$(lines "$(one "$(f "$name.ico")")" "$ON" "preview icon=1")" drop Pixelkite "$(f "$name.ico")"
+  expect "open: a missing $name.ico names it in the caption" \
+    "$(lines "$OPEN" "box caption=$(f "missing-$name.ico") text=图标文件打开时出错!" "$NO_ICONS" "$EMPTY" "$OFF" "preview icon=0")" \
+    open Pixelkite "$(f "missing-$name.ico")"
+  expect "open: $name.ico" "$(lines "$OPEN" "$(one "$(f "$name.ico")")" "$ON" "preview icon=1")" open Pixelkite "$(f "$name.ico")"
+  expect "open: $name.ico's preview" "" icon Pixelkite "$(f "$name.ico")"
+  expect "save as: $name-saved.ico" "$(lines "$SAVE" "$(one "$(f "$name.ico")")" "$ON" "preview icon=1")" \
+    save Pixelkite "$(f "$name-saved.ico")"
+  check "save as: $name-saved.ico holds every image" cmp "$files/$name-saved.ico" "$ref/upper.ico"
+  expect "save as: $name-saved.bmp" "$(lines "$SAVE" "$(one "$(f "$name.ico")")" "$ON" "preview icon=1")" \
+    save Pixelkite "$(f "$name-saved.bmp")"
+  check "save as: $name-saved.bmp is the first image's picture" cmp "$files/$name-saved.bmp" "$ref/upper.bmp"
+done
+expect "save as: a target that cannot be made, named outside the code page" \
+  "$(lines "$SAVE" "box caption=$(f "no-folder/$hangul.ico") text=文件建立时出错!" "$(one "$(f "$combining.ico")")" \
+    "$ON" "preview icon=1")" save Pixelkite "$(f "no-folder/$hangul.ico")"
+expect "open: $emoji.exe, not a module: its path before the words" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f "$emoji.exe")文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  open Pixelkite "$(f "$emoji.exe")"
+no_temporary_files() {
+  local left
+  left=$(find "$files" -iname 'pk*.tmp')
+  [ -z "$left" ] || { echo "left behind: $left"; return 1; }
+}
+check "no temporary file is left by any save" no_temporary_files

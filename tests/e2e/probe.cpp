@@ -19,6 +19,9 @@
 //   probe state <title>                            only the state
 //   probe icon <title> <file> [group]              the preview shows that file's
 //                                                  (group's) icon, pixel for pixel
+//   probe buttons <title> <out> [<reference>]     the six buttons' pixels into <out>,
+//                                                  compared with <reference> if given
+//   probe codepage -                               the system's ANSI code page
 //   probe bench <title> <module> <between> <rounds>  times the open of <module> from
 //                                                  confirming the dialog to the list
 //                                                  filled and the preview set, against
@@ -31,6 +34,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -527,6 +531,66 @@ int IconShown(HWND dialog, const char* file, const char* group) {
   return failures ? 1 : 0;
 }
 
+// ---- the skinned buttons as drawn ----
+
+// The six buttons of the main window as the screen shows them, one line per
+// button ("button <id> <w>x<h>") and one per row of pixels (hex), into <out>.
+// With <reference> (the same written by another run, under another code
+// page, say), every button must be drawn exactly as there.
+int Buttons(HWND dialog, const char* out, const char* reference) {
+  Settle(dialog);
+  ::Sleep(500);
+  std::string text;
+  HDC screen = ::GetDC(nullptr);
+  for (int id : {1, 2, 1001, 1002, 3, 1007}) {
+    RECT rect{};
+    ::GetWindowRect(::GetDlgItem(dialog, id), &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    char line[64];
+    std::snprintf(line, sizeof line, "button %d %dx%d\n", id, width, height);
+    text += line;
+    // One copy of the button into a 32-bit picture rather than a call per pixel.
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP picture = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(memory, picture);
+    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < height && pixels; ++y) {
+      for (int x = 0; x < width; ++x) {
+        std::snprintf(line, sizeof line, "%06x", unsigned(pixels[size_t(y) * width + x] & 0xFFFFFF));
+        text += line;
+      }
+      text += '\n';
+    }
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::DeleteObject(picture);
+  }
+  ::ReleaseDC(nullptr, screen);
+  if (FILE* f = _wfopen(Widen(out).c_str(), L"wb")) {
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  if (!reference) return failures ? 1 : 0;
+  std::string expected;
+  if (FILE* f = _wfopen(Widen(reference).c_str(), L"rb")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) expected.append(buffer, n);
+    std::fclose(f);
+  }
+  Check(!expected.empty(), "the reference drawing can be read");
+  // How far apart they are, for the log.
+  size_t differing = 0;
+  for (size_t i = 0; i < text.size() && i < expected.size(); ++i) differing += text[i] != expected[i];
+  std::printf("info %zu characters of the drawing differ from the reference\n", differing);
+  Check(text == expected, "the buttons are drawn exactly as in the reference");
+  return failures ? 1 : 0;
+}
+
 // ---- timing the open command ----
 
 double Now() {
@@ -666,6 +730,10 @@ int main() {
     }
     return 1;
   }
+  if (command == "codepage") {
+    std::printf("%u\n", ::GetACP());
+    return 0;
+  }
   if (command == "count") {
     std::printf("%zu\n", Windows(title).size());
     return 0;
@@ -698,5 +766,6 @@ int main() {
   }
   if (command == "bench" && argc > 5) return Bench(dialog, argv[3], argv[4], std::atoi(argv[5]));
   if (command == "icon" && argc > 3) return IconShown(dialog, argv[3], argc > 4 ? argv[4] : nullptr);
+  if (command == "buttons" && argc > 3) return Buttons(dialog, argv[3], argc > 4 ? argv[4] : nullptr);
   return 2;
 }

@@ -37,6 +37,9 @@ void ReadAndDismissBox(HWND box);
 // and dismissing boxes.
 void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter);
 void Click(HWND dialog, int id);
+void Check(bool ok, const char* what);
+// Prints the list, the buttons' states and whether the preview shows an icon.
+void PrintState(HWND dialog);
 
 }  // namespace probe
 

@@ -12,6 +12,8 @@
 //       passed, 1 otherwise, 3 when the program died ("died N" on stdout)
 //   probe hostile-start <title> <plan> <line> <results>
 //       the program was started with the file of <line> on its command line
+//   probe drop <title> <path>
+//       drops one file on the window (as below), printing its boxes and the state
 //
 // Plan lines (UTF-8, tab-separated):
 //   message <key> <text> codec|ui     a message of the program
@@ -482,7 +484,27 @@ int RunPlan(const std::wstring& title, const char* planPath, int first, int only
 
 }  // namespace
 
+// One file dropped on the window as the shell drops it (the test build's
+// hook); its boxes are printed and dismissed, then the window's state.
+int DropFile(const std::wstring& title, const char* path) {
+  Program program;
+  if (!Attach(title, &program)) {
+    std::printf("FAIL no running program titled as asked\n");
+    return 1;
+  }
+  const LRESULT ticket = program.Drop(Widen(path));
+  Check(ticket > 0, "the drop is taken");
+  if (ticket > 0) {
+    Check(WaitForTicket(program, ticket) == Wait::Done, "the drop is handled");
+    WaitForPaint(program);
+  }
+  ::CloseHandle(program.process);
+  PrintState(program.dialog);
+  return failures ? 1 : 0;
+}
+
 int RunHostileCommand(const std::string& command, int argc, char** argv) {
+  if (command == "drop" && argc > 3) return DropFile(Widen(argv[2]), argv[3]);
   if (command != "hostile" && command != "hostile-start") return -1;
   if (argc < 6) return 2;
   const int line = std::atoi(argv[4]);

@@ -3,6 +3,8 @@
 # under 64-bit Wine on a private Xvfb, with the Chinese environment, looked at
 # from outside by the probe helper. Also runs the GUI tests of pk_win_tests,
 # which need a display.   usage: tests/e2e/run.sh <win64 build dir>
+# With PK_WINE_LANG=C.UTF-8 and a prefix of its own (PK_WINEPREFIX) it runs
+# under code page 1252, and compares the skinned buttons with a 936 copy.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: run.sh <win64 build dir>}
@@ -27,6 +29,11 @@ pk_gui_start_xvfb || exit 1
 # The wineserver and Wine's helper processes start with the first program and
 # keep its file descriptors: let that be one that holds nothing open.
 "$PK_WINE" "$probe_exe" count Pixelkite >/dev/null 2>&1 </dev/null
+# The system's code page comes from the locale (PK_WINE_LANG): 936 for the
+# Chinese systems the program is written for, 1252 under C.UTF-8. Everything
+# below must read the same in both, but for what the system itself words.
+codepage=$("$PK_WINE" "$probe_exe" codepage - 2>/dev/null </dev/null | tr -d '\r\n')
+echo "system code page: $codepage"
 
 passed=0 failed=0
 check() {  # check NAME COMMAND...
@@ -63,6 +70,8 @@ start "$exe"
 first=${pids[-1]}
 check "start-up: the window Pixelkite appears" probe wait Pixelkite 60000
 check "start-up: controls, empty list and preview, Save as and Copy disabled" probe startup Pixelkite
+# Its skinned buttons as drawn, for the comparison with another code page below.
+check "start-up: the skinned buttons' pixels are read" probe buttons Pixelkite "$(winpath "$work/buttons-$codepage.txt")"
 
 # Second start under the same name: ends at once, no second window.
 second_started=$(date +%s)
@@ -111,6 +120,14 @@ pids+=($!)
 check "command line: the window appears" probe wait Pixelkite 60000
 expect "command line: the file is listed under its full path" \
   "$(lines "$(one "$(f 中文目录/图标.Ico)")" "$ON" "preview icon=1")" state Pixelkite
+probe close Pixelkite
+check "command line: and it closes" pk_gone_within 30 "${pids[-1]}"
+# A name outside the code page, from the command line.
+(cd "$files/中文目录" && "$PK_WINE" "$exe" "$emoji.ico" >/dev/null 2>&1 </dev/null) &
+pids+=($!)
+check "command line: a name outside the code page, the window appears" probe wait Pixelkite 60000
+expect "command line: that file is listed under its full path" \
+  "$(lines "$(one "$(f "中文目录/$emoji.ico")")" "$ON" "preview icon=1")" state Pixelkite
 probe close Pixelkite
 check "command line: and it closes" pk_gone_within 30 "${pids[-1]}"
 
@@ -168,12 +185,37 @@ if [ -f "$recording" ]; then
   unset PK_UPDATE_RECORD
 fi
 
+# Under another code page the skinned buttons are drawn exactly as under 936:
+# the same program under the Chinese prefix, on this display, draws the
+# reference. (Each prefix has its own wineserver, so its own probe looks.)
+if [ "$codepage" != 936 ]; then
+  prefix936=${PK_WINEPREFIX_936:-$root/build/wineprefix}
+  as_936() { WINEPREFIX=$prefix936 LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$@"; }
+  (export WINEPREFIX=$prefix936 LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; pk_gui_prepare) || exit 1
+  as_936 "$PK_WINE" "$exe" >/dev/null 2>&1 </dev/null &
+  pids+=($!)
+  check "936: the window appears beside this code page's prefix" as_936 "$PK_WINE" "$probe_exe" wait Pixelkite 60000
+  check "the skinned buttons are drawn the same under 936 and $codepage, pixel for pixel" \
+    as_936 "$PK_WINE" "$probe_exe" buttons Pixelkite "$(winpath "$work/buttons-936.txt")" \
+    "$(winpath "$work/buttons-$codepage.txt")"
+  as_936 "$PK_WINE" "$probe_exe" close Pixelkite >/dev/null 2>&1 </dev/null
+  check "936: and it closes" pk_gone_within 30 "${pids[-1]}"
+  as_936 "$PK_WINESERVER" -k >/dev/null 2>&1 || true
+  # The update library's prompt and progress window, read back by their texts.
+  if [ -f "$build/CTestTestfile.cmake" ]; then
+    check "the update library's prompt and progress window under code page $codepage" \
+      ctest --test-dir "$build" -R updater_loopback --output-on-failure
+  fi
+fi
+
 # The GUI tests of pk_win_tests need this display too.
 if [ -f "$tests_exe" ]; then
     # These include what the probe cannot see from outside under Wine: the
   # system menu, the drag and window icons and the minimised paint.
-  check "pk_win_tests GUI tests (framework, skinned button, main dialog)" \
-    "$PK_WINE" "$tests_exe" --gtest_filter='Framework*:SkinButton*:MainDialog*' --gtest_brief=1
+  gui_tests='Framework*:SkinButton*:MainDialog*'
+  # Under another code page, every test of the windows and the texts they show.
+  [ "$codepage" = 936 ] || gui_tests+=':OpenCommand*:AboutDialog*:SettingsDialog*:Hyperlink*:WideText*:SourcePath*'
+  check "pk_win_tests GUI tests ($gui_tests)" "$PK_WINE" "$tests_exe" --gtest_filter="$gui_tests" --gtest_brief=1
 fi
 
 echo "$passed passed, $failed failed"

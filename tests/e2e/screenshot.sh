@@ -3,7 +3,8 @@
 # under Wine on a private Xvfb, Wine drawing the window's caption itself
 # (there is no window manager), cropped to the window. The program opens
 # Wine's shell32.dll from its command line and a group is selected, so the
-# list is filled and the preview shows an icon.
+# list is filled and the preview shows an icon. PK_SCREENSHOT_FILE names
+# another file to open instead (a Linux path), PK_SCREENSHOT_ENTRY the entry.
 #   usage: tests/e2e/screenshot.sh <win64 build dir> <out.png>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -11,6 +12,7 @@ exe=$(cd "$1" && pwd)/bin/Pixelkite.exe
 probe_exe=$(cd "$1" && pwd)/bin/pk_e2e_probe.exe
 out=$2
 module='Z:\usr\lib\x86_64-linux-gnu\wine\x86_64-windows\shell32.dll'
+if [ -n "${PK_SCREENSHOT_FILE:-}" ]; then module="Z:${PK_SCREENSHOT_FILE//\//\\}"; fi
 entry=${PK_SCREENSHOT_ENTRY:-4}
 source "$root/scripts/gui-env.sh"
 trap pk_gui_stop EXIT

@@ -111,9 +111,9 @@ TEST(FileKind, ContentFirstThenTheExtension) {
 class ThreadSafeCapture {
  public:
   ThreadSafeCapture() {
-    previous_ = platform::SetMessageSink([this](platform::Owner, std::string_view text, std::string_view caption) {
+    previous_ = platform::SetMessageSink([this](platform::Owner, const platform::Message& message) {
       std::lock_guard<std::mutex> lock(mutex_);
-      captions.emplace_back(caption);
+      captions.emplace_back(message.caption);
     });
   }
   ~ThreadSafeCapture() { platform::SetMessageSink(std::move(previous_)); }
@@ -138,7 +138,7 @@ class BulkExtractTest : public testing::Test {
       if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), dir_.Path(folder)).generic_string());
     return files;
   }
-  // The names in a folder as the platform spells them (ANSI on Windows).
+  // The names in a folder as the platform spells them (UTF-8).
   std::set<std::string> NamesIn(const std::string& folder) const {
     std::set<std::string> names;
     for (const auto& e : platform::ReadDirectory(dir_.Path(folder).c_str()).value_or(std::vector<platform::DirectoryEntry>{}))

@@ -207,6 +207,11 @@ TEST(IconSetRecord, PathFieldsKeepAtMost259Bytes) {
   EXPECT_EQ(std::string(set->iconFilePath), std::string(259, 'a'));
   SetRecordPath(set->moduleFilePath, "Untitled");
   EXPECT_STREQ(set->moduleFilePath, "Untitled");
+  // A UTF-8 character that would not fit whole is left out: 258 + "中" (3 bytes).
+  SetRecordPath(set->iconFilePath, std::string(258, 'a') + "\xE4\xB8\xAD");
+  EXPECT_EQ(std::string(set->iconFilePath), std::string(258, 'a'));
+  SetRecordPath(set->iconFilePath, std::string(256, 'a') + "\xE4\xB8\xAD.ico");
+  EXPECT_EQ(std::string(set->iconFilePath), std::string(256, 'a') + "\xE4\xB8\xAD");
 }
 
 TEST(IconHandleFromImage, MakesIconsOfDibAndPngImages) {

@@ -126,6 +126,8 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
       };
       reset();
       test::MessageCapture messages;
+      std::vector<std::string> filesWhileShown;
+      messages.onShow = [&] { filesWhileShown = dir.Files(); };
       const auto counts = CountCalls([&] { ASSERT_TRUE(w.save(path.c_str())); });
       const ByteVector written = test::TempDir::Read(path);
       ASSERT_GT(written.size(), previous.size());
@@ -145,13 +147,13 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
             EXPECT_EQ(messages.messages[0].text, ExpectedMessage(w, call, nth, kind));
             EXPECT_EQ(messages.messages[0].caption, path);
             EXPECT_EQ(messages.messages[0].owner, w.owner);
-            // The old file whole, or still none; and no temporary file left behind.
-            if (existing) {
-              EXPECT_EQ(test::TempDir::Read(path), previous);
-              EXPECT_EQ(dir.Files(), std::vector<std::string>{w.target});
-            } else {
-              EXPECT_TRUE(dir.Files().empty());
-            }
+            // The old file whole, or still none; and no temporary file left
+            // behind, already while the message shows.
+            const std::vector<std::string> kept = existing ? std::vector<std::string>{w.target}
+                                                           : std::vector<std::string>{};
+            if (existing) EXPECT_EQ(test::TempDir::Read(path), previous);
+            EXPECT_EQ(dir.Files(), kept);
+            EXPECT_EQ(filesWhileShown, kept);
           });
       // Nothing stays broken: the next save writes the same bytes as the first.
       reset();

@@ -297,7 +297,7 @@ TEST_F(IcoFileTest, LongPathIsOpenedWholeAndCutInTheRecord) {
   std::fclose(f);
   auto set = LoadIconFile(path.c_str());
   if (!set) {
-    // The platform may refuse a path that long (the ANSI calls on Windows do);
+    // The platform may refuse a path that long (Windows does past MAX_PATH);
     // then it is an ordinary open failure, never an overrun.
     EXPECT_EQ(messages_.Only(), msg::kIcoOpenFailed);
     return;

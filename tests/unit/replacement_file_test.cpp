@@ -129,7 +129,7 @@ TEST(ReplacementFile, TwoSaversOfOneTargetLeaveOneWholeFile) {
 
   // A saver may find the target held by the other one or by the watcher;
   // such a save fails with its message (not shown here) and changes nothing.
-  auto previousSink = platform::SetMessageSink([](platform::Owner, std::string_view, std::string_view) {});
+  auto previousSink = platform::SetMessageSink([](platform::Owner, const platform::Message&) {});
   const std::string target = dir.Path("same.ico");
   const int kRounds = 6, kSavesEach = 8;
   int succeeded = 0, seen = 0, mixed = 0;
@@ -162,9 +162,26 @@ TEST(ReplacementFile, TwoSaversOfOneTargetLeaveOneWholeFile) {
               2 * kRounds * kSavesEach, succeeded, seen, mixed);
 }
 
+// A target the system refuses at the last step, for its name (too long for
+// the folder), while the short temporary name was accepted: the failure is
+// reported, and nothing is left in the folder, not even while it shows.
+TEST(ReplacementFile, ATargetNameRefusedAtTheRenameLeavesNothingBehind) {
+  auto set = IconOf({test::DibImage(16, 16, 4)});
+  test::TempDir dir;
+  test::MessageCapture messages;
+  std::vector<std::string> filesWhileShown;
+  messages.onShow = [&] { filesWhileShown = dir.Files(); };
+  const std::string path = dir.Path(std::string(300, 'n') + ".ico");
+  EXPECT_FALSE(SaveIconFile(*set, path.c_str()));
+  EXPECT_EQ(messages.Only(), msg::kIcoWriteFailed);
+  EXPECT_TRUE(filesWhileShown.empty()) << filesWhileShown[0];
+  EXPECT_TRUE(dir.Files().empty());
+}
+
 #ifndef _WIN32
 // The temporary file's name is short, so a name of the longest length a
-// folder entry may have can still be saved (Windows' ANSI paths stop sooner).
+// folder entry may have can still be saved (Windows' paths stop sooner, at
+// MAX_PATH for the whole path).
 TEST(ReplacementFile, NamesOfTheFullLengthCanBeSaved) {
   auto set = IconOf({test::DibImage(16, 16, 4)});
   test::TempDir dir;

@@ -105,7 +105,7 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
   // The two addresses are links, in the default colour, to the maker.
   for (auto [id, target] : {std::pair{IDC_MAIL_LINK, PK_MAKER_MAILTO}, std::pair{IDC_WEB_LINK, PK_MAKER_WEB_SITE}}) {
     HWND link = GetDlgItem(box, id);
-    EXPECT_EQ(GetWindowLongPtrA(link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&HyperlinkWindowProc));
+    EXPECT_EQ(GetWindowLongPtrW(link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&HyperlinkWindowProc));
     auto* record = reinterpret_cast<HyperlinkLabel*>(GetWindowLongPtrA(link, GWLP_USERDATA));
     ASSERT_TRUE(record);
     EXPECT_STREQ(record->target, target);

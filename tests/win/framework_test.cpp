@@ -27,9 +27,11 @@ TEST(Framework, ApplicationNameIsTheExecutableNameCutAtTheLastDot) {
 TEST(Framework, FilterNotationBecomesTheSystemsTerminatedList) {
   using namespace std::string_literals;
   EXPECT_EQ(ConvertFilter("Icons(*.ICO)|*.ICO|Bitmaps(*.BMP)|*.BMP||"),
-            "Icons(*.ICO)\0*.ICO\0Bitmaps(*.BMP)\0*.BMP\0\0\0\0"s);
+            L"Icons(*.ICO)\0*.ICO\0Bitmaps(*.BMP)\0*.BMP\0\0\0\0"s);
   // A list without its closing bars still ends in two terminators.
-  EXPECT_EQ(ConvertFilter("All|*.*"), "All\0*.*\0\0"s);
+  EXPECT_EQ(ConvertFilter("All|*.*"), L"All\0*.*\0\0"s);
+  // GBK, whatever the system's code page; 亅 (81 7C) has the bar's code as its trail byte.
+  EXPECT_EQ(ConvertFilter("\xCD\xBC\xB1\xEA\x81\x7C|*.ICO||"), L"\u56FE\u6807\u4E85\0*.ICO\0\0\0\0"s);
 }
 
 #ifdef PK_COUNT_HANDLES

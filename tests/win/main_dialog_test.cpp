@@ -10,6 +10,7 @@
 #include "codec/icon_group.h"
 #include "platform/main_window.h"
 #include "platform/module.h"
+#include "platform/win32/wide_text.h"
 #include "res/resource.h"
 #include "tests/support/message_capture.h"
 #include "tests/win/gui_test_support.h"
@@ -30,7 +31,7 @@ class TestMainDialog : public MainDialog {
     sourcePath = path;
     sourceExtension = "dll";
     iconList.ResetContent();
-    int index = iconList.AddString("Icon [128]");
+    int index = iconList.AddString(L"Icon [128]");
     iconList.SetItemData(index, group);
     iconList.SetCurSel(index);
   }
@@ -42,9 +43,9 @@ class TestMainDialog : public MainDialog {
 };
 
 std::string OwnPath() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return path;
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return win32::Utf8FromWide(path);
 }
 
 class MainDialogTest : public ::testing::Test {

@@ -16,6 +16,7 @@
 #include "codec/icon_group.h"
 #include "platform/portable/core/icon_best_fit.h"
 #include "platform/portable/core/resource_table.h"
+#include "platform/win32/wide_text.h"
 #include "tests/support/message_capture.h"
 #include "tests/support/pe_builder.h"
 
@@ -59,21 +60,16 @@ class Win32FileSource final : public portable::ByteSource {
   uint64_t size_ = 0;
 };
 
-// What EnumResourceNamesA does with a text name: WideCharToMultiByte(CP_ACP).
-std::string NarrowAnsi(std::u16string_view text) {
-  if (text.empty()) return {};
-  auto* w = reinterpret_cast<const wchar_t*>(text.data());
-  const int n = WideCharToMultiByte(CP_ACP, 0, w, int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w, int(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
+// What the win32 backend makes of a text name: GBK, through code page 936.
+std::string NarrowGbk(std::u16string_view text) {
+  return win32::GbkFromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 // A module on our own reader, so the codec's loader can run on both.
 class CoreModule final : public platform::Module {
  public:
   explicit CoreModule(const std::string& path) : source_(path) {
-    if (source_.IsOpen()) table_ = portable::OpenResourceTable(source_, NarrowAnsi);
+    if (source_.IsOpen()) table_ = portable::OpenResourceTable(source_, NarrowGbk);
   }
   bool IsModule() const { return table_ != nullptr; }
   portable::ModuleKind Kind() { return source_.IsOpen() ? portable::DetectModuleKind(source_) : portable::ModuleKind::None; }
@@ -293,16 +289,17 @@ TEST(ModuleCrossCheck, ListOrderMatchesASortedListBox) {
     if (auto entries = ListIconGroups(*shell))
       for (const IconGroupEntry& e : *entries) texts.push_back(e.text);
 
-  HWND list = CreateWindowExA(0, "LISTBOX", "", WS_POPUP | LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  // Filled as the program fills its list: wide texts converted from GBK.
+  HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP | LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_TRUE(list);
-  for (const std::string& t : texts) SendMessageA(list, LB_ADDSTRING, 0, LPARAM(t.c_str()));
+  for (const std::string& t : texts) SendMessageW(list, LB_ADDSTRING, 0, LPARAM(win32::WideFromGbk(t).c_str()));
   std::vector<std::string> system;
-  const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    char buffer[kListEntryBufferSize];
-    SendMessageA(list, LB_GETTEXT, WPARAM(i), LPARAM(buffer));
-    system.push_back(buffer);
+    wchar_t buffer[kListEntryBufferSize];
+    SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(buffer));
+    system.push_back(win32::GbkFromWide(buffer));
   }
   DestroyWindow(list);
 

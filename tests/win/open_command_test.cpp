@@ -1,6 +1,6 @@
 // The open command inside the process: what cannot be seen from outside
 // (item values, the record, handle and heap counts over many opens), drops,
-// and the reading of file names and command lines in the GBK code page.
+// and the reading of file names and command lines (UTF-8).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -11,8 +11,9 @@
 #include <new>
 #include <set>
 
-#include "platform/win32/unique_handle.h"
 #include "codec_messages.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "tests/support/bmp_builder.h"
@@ -56,34 +57,21 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { Release(p); }
 namespace pk {
 namespace {
 
-TEST(SourcePath, ExtensionsAreFoundAndLoweredCharacterByCharacter) {
-  const bool gbk = GetACP() == 936;
-  struct Case {
-    const char* path;
-    const char* extension;
-    bool needsGbk;
+TEST(SourcePath, ExtensionsAreFoundAndLoweredInUtf8Paths) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\icons\\app.ICO", "ico"},
+      {"C:\\icons\\app.Ico", "ico"},
+      {"C:\\icons\\photo.BMP", "bmp"},
+      {"C:\\icons\\module", ""},
+      {"C:\\dir.v2\\module", ""},  // the dot belongs to a folder
+      {"C:\\icons\\archive.tar.GZ", "gz"},
+      {"dir/file.Dll", "dll"},
+      {"C:file.EXE", "exe"},
+      {"C:\\icons\\trailing.", ""},
+      {"C:\\\xE4\xB8\xAD\xE6\x96\x87\\\xED\x95\x9C.Ico", "ico"},  // 中文\한.Ico
+      {"C:\\x.\xC3\x89" "CO", "\xC3\x89" "co"},  // É is not an ASCII capital: left alone
   };
-  const Case cases[] = {
-      {"C:\\icons\\app.ICO", "ico", false},
-      {"C:\\icons\\app.Ico", "ico", false},
-      {"C:\\icons\\photo.BMP", "bmp", false},
-      {"C:\\icons\\module", "", false},
-      {"C:\\dir.v2\\module", "", false},  // the dot belongs to a folder
-      {"C:\\icons\\archive.tar.GZ", "gz", false},
-      {"dir/file.Dll", "dll", false},
-      {"C:file.EXE", "exe", false},
-      {"C:\\icons\\trailing.", "", false},
-      // 0x81 0x5C is one character whose trail byte is a backslash: the
-      // dot before it is in the same file name.
-      {"C:\\a.b\x81\x5C" "c", "b\x81\x5C" "c", true},
-      // 0x81 0x49: a trail byte that looks like 'I' stays as it is.
-      {"C:\\x.\x81\x49" "CO", "\x81\x49" "co", true},
-      {"C:\\\xD6\xD0\xCE\xC4\\\xCD\xBC\xB1\xEA.Ico", "ico", true},  // 中文\图标.Ico
-  };
-  for (const Case& c : cases) {
-    if (c.needsGbk && !gbk) continue;
-    EXPECT_EQ(LowerFileExtension(c.path), c.extension) << c.path;
-  }
+  for (auto [path, extension] : cases) EXPECT_EQ(LowerFileExtension(path), extension) << path;
 }
 
 TEST(SourcePath, CommandLinesNameOneFile) {
@@ -93,18 +81,18 @@ TEST(SourcePath, CommandLinesNameOneFile) {
       {"\"C:\\My Icons\\app.ico\"", "C:\\My Icons\\app.ico"},
       {"  \"C:\\a.dll\" --ignored", "C:\\a.dll"},
       {"C:\\My Icons\\app.ico  ", "C:\\My Icons\\app.ico"},
-      {"\xCD\xBC\xB1\xEA.Ico", "\xCD\xBC\xB1\xEA.Ico"},
+      {"\xE5\x9B\xBE\xE6\xA0\x87.Ico", "\xE5\x9B\xBE\xE6\xA0\x87.Ico"},
       {"\"unclosed.ico", "unclosed.ico"},
   };
   for (auto [line, file] : files) EXPECT_EQ(CommandLineFile(line), file) << line;
 
   // The program's own name is cut off whole, quoted or not, and no byte of
-  // a Chinese argument is taken for a blank.
+  // a multi-byte character is taken for a blank.
   const std::pair<const char*, const char*> arguments[] = {
       {"Pixelkite.exe", ""},
-      {"Pixelkite.exe \xCD\xBC\xB1\xEA.Ico", "\xCD\xBC\xB1\xEA.Ico"},
+      {"Pixelkite.exe \xE5\x9B\xBE\xE6\xA0\x87.Ico", "\xE5\x9B\xBE\xE6\xA0\x87.Ico"},
       {"\"C:\\Program Files\\Pixelkite.exe\"  \"a b.ico\"", "\"a b.ico\""},
-      {"C:\\Pixelkite.exe\t\t\xCD\xBC.dll x", "\xCD\xBC.dll x"},
+      {"C:\\\xF0\x9F\x98\x80.exe\t\t\xE5\x9B\xBE.dll x", "\xE5\x9B\xBE.dll x"},
   };
   for (auto [line, rest] : arguments) EXPECT_STREQ(CommandLineArguments(line), rest) << line;
 }
@@ -113,7 +101,7 @@ class TestOpenDialog : public MainDialog {
  public:
   const IconSet* Record() const { return currentRecord.get(); }
   int Count() const { return iconList.GetCount(); }
-  std::string EntryText(int i) const { return iconList.GetText(i); }
+  std::string EntryText(int i) const { return win32::Utf8FromWide(iconList.GetText(i)); }
   LRESULT EntryValue(int i) const { return iconList.GetItemData(i); }
   // Save as and Copy up to the write: the group loaded anew, and what would be written.
   const IconSetImage* LoadForSave() {
@@ -223,15 +211,17 @@ TEST_F(OpenCommandTest, ABitmapTheReaderRefusesLeavesTheStartupRecordAlone) {
   EXPECT_FALSE(dialog.LoadForSave());
 }
 
-// A drop as the shell makes it: a DROPFILES block followed by the names.
+// A drop as the shell makes it: a DROPFILES block followed by the wide names.
 HGLOBAL MakeDrop(const std::vector<std::string>& files) {
-  std::string names;
-  for (const std::string& f : files) names += f + '\0';
-  names += '\0';
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+  std::wstring names;
+  for (const std::string& f : files) names += win32::WideFromUtf8(f) + L'\0';
+  names += L'\0';
+  const size_t bytes = names.size() * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
   auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
   drop->pFiles = sizeof(DROPFILES);
-  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), bytes);
   GlobalUnlock(block);
   return block;
 }

@@ -7,11 +7,32 @@
 #include "platform/file.h"
 #include "platform/portable/core/icon_decode.h"
 #include "platform/png.h"
+#include "platform/win32/wide_text.h"
 #include "tests/support/ico_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace pk {
 namespace {
+
+// The program's words are GBK whatever the system's code page (this test runs
+// under 936 and 1252); paths go through UTF-8 without loss.
+TEST(WideText, ProgramWordsAreGbkAndPathsUtf8WhateverTheCodePage) {
+  using namespace win32;
+  const std::pair<const char*, const wchar_t*> words[] = {
+      {"\xB4\xED\xCE\xF3", L"\u9519\u8BEF"},  // 错误
+      {"\xB1\xA3\xB4\xE6\xCE\xAA...", L"\u4FDD\u5B58\u4E3A..."},  // 保存为...
+      {"Icon [\x81\x5C]", L"Icon [\u4E57]"},  // 乗: its trail byte is a backslash
+      {"", L""},
+  };
+  for (auto [gbk, wide] : words) {
+    EXPECT_EQ(WideFromGbk(gbk), wide) << gbk;
+    EXPECT_EQ(GbkFromWide(wide), gbk) << gbk;
+  }
+  EXPECT_EQ(GbkFromWide(L"\uD55C\u00E9!"), "?\xA8\xA6!");  // 한 is not in GBK; é is
+  const std::wstring names[] = {L"C:\\\U0001F600\\\uD55C\uAE00.ico", L"cafe\u0301.dll", L"\u4E2D\u6587"};
+  for (const std::wstring& name : names) EXPECT_EQ(WideFromUtf8(Utf8FromWide(name)), name);
+  EXPECT_EQ(Utf8FromWide(L"\U0001F600"), "\xF0\x9F\x98\x80");
+}
 
 TEST(Win32File, OpensWithoutSharing) {
   test::TempDir dir;

@@ -1,6 +1,8 @@
 #include "ui/controls/button_font.h"
 
-#include <cstring>
+#include <string>
+
+#include "platform/win32/wide_text.h"
 
 ButtonFont::ButtonFont(const char* faceName) {
   logFont.lfHeight = -12;  // a character height of 12 pixels
@@ -16,8 +18,10 @@ ButtonFont::ButtonFont(const char* faceName) {
   logFont.lfClipPrecision = 0;
   logFont.lfQuality = PROOF_QUALITY;
   logFont.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
-  std::strncpy(logFont.lfFaceName, faceName, LF_FACESIZE - 1);
-  logFont.lfFaceName[LF_FACESIZE - 1] = '\0';
+  // The face is named in the program's words, the same on every system.
+  const std::wstring face = pk::win32::WideFromGbk(faceName);
+  face.copy(logFont.lfFaceName, LF_FACESIZE - 1);
+  logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
   CreateFontIndirect(&logFont);
   textColor = 0;
 }

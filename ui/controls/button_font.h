@@ -5,12 +5,13 @@
 
 class ButtonFont : public CFont {
  public:
-  // `faceName`: at most 31 bytes; a longer name is cut to fit LOGFONT.
+  // `faceName`: the program's words (GBK); a name longer than LOGFONT's
+  // 31 characters is cut to fit.
   explicit ButtonFont(const char* faceName);
   ~ButtonFont() override = default;
 
   COLORREF GetTextColor() const { return textColor; }
 
-  LOGFONTA logFont{};
+  LOGFONTW logFont{};
   COLORREF textColor = 0;
 };

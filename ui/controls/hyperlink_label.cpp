@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/win32/wide_text.h"
+
 namespace {
 
 // Shared by every link of the process and touched only from the window
@@ -13,7 +15,7 @@ namespace {
 int linkPressed = 0;  // set by a press on any link, consumed by the next release on any link
 HFONT linkFont = nullptr;
 HCURSOR linkCursor = nullptr;
-char linkTextBuffer[260];
+wchar_t linkTextBuffer[260];
 
 // The hand cursor: 32 x 32, hot spot at the fingertip (5, 2). Each row is a
 // 32-bit word, leftmost pixel in the top bit; AND 1 / XOR 0 shows the screen,
@@ -57,7 +59,7 @@ HCURSOR MakeHandCursor() {
 }
 
 HyperlinkLabel* RecordOf(HWND window) {
-  return reinterpret_cast<HyperlinkLabel*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  return reinterpret_cast<HyperlinkLabel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 // One line of text in the control's alignment, underlined, in the label's
@@ -73,14 +75,14 @@ void PaintLink(HWND window, HDC dc, const HyperlinkLabel& label) {
   ::SetTextColor(dc, label.textColor);
   ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
   if (!linkFont) {
-    LOGFONTA description{};
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description);
+    LOGFONTW description{};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description);
     description.lfUnderline = TRUE;
-    linkFont = ::CreateFontIndirectA(&description);
+    linkFont = ::CreateFontIndirectW(&description);
   }
   HGDIOBJ previousFont = ::SelectObject(dc, linkFont);
-  ::GetWindowTextA(window, linkTextBuffer, sizeof linkTextBuffer);
-  ::DrawTextA(dc, linkTextBuffer, -1, &client, format);
+  ::GetWindowTextW(window, linkTextBuffer, 260);
+  ::DrawTextW(dc, linkTextBuffer, -1, &client, format);
   ::SelectObject(dc, previousFont);
 }
 
@@ -90,13 +92,14 @@ void OpenLink(HWND window, HyperlinkLabel& label) {
   // The visited colour shows before the shell takes its time.
   ::InvalidateRect(window, nullptr, FALSE);
   ::UpdateWindow(window);
-  const char* what = label.target;
-  if (!what[0]) {
-    ::GetWindowTextA(window, linkTextBuffer, sizeof linkTextBuffer);
-    what = linkTextBuffer;
+  // The target is UTF-8; without one, the label's own text.
+  std::wstring target = pk::win32::WideFromUtf8(label.target);
+  if (target.empty()) {
+    ::GetWindowTextW(window, linkTextBuffer, 260);
+    target = linkTextBuffer;
   }
   // A target the shell cannot open changes nothing but the colour.
-  ::ShellExecuteA(nullptr, "open", what, nullptr, nullptr, SW_SHOWNORMAL);
+  ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
@@ -116,24 +119,25 @@ int AttachHyperlink(HWND dialog, int controlId, const char* target, COLORREF col
   label->target[length] = '\0';
   label->textColor = color == kLinkColorDefault ? kDefaultLinkColor : color;
   label->visitedColor = kVisitedLinkColor;
+  // A wide procedure: the control's texts never pass through the ANSI code page.
   label->previousWindowProc = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HyperlinkWindowProc)));
+      ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HyperlinkWindowProc)));
   if (!label->previousWindowProc) {
     ::SetWindowLongA(control, GWL_STYLE, style);
     ::HeapFree(::GetProcessHeap(), 0, label);
     return 0;
   }
-  ::SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(label));
+  ::SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(label));
   return 1;
 }
 
 LRESULT CALLBACK HyperlinkWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   HyperlinkLabel* label = RecordOf(window);
-  if (!label) return ::DefWindowProcA(window, message, w, l);
+  if (!label) return ::DefWindowProcW(window, message, w, l);
   WNDPROC previous = label->previousWindowProc;
   switch (message) {
     case WM_SETTEXT: {
-      LRESULT result = ::CallWindowProcA(previous, window, message, w, l);
+      LRESULT result = ::CallWindowProcW(previous, window, message, w, l);
       ::InvalidateRect(window, nullptr, FALSE);
       return result;
     }
@@ -152,9 +156,9 @@ LRESULT CALLBACK HyperlinkWindowProc(HWND window, UINT message, WPARAM w, LPARAM
       ::SetCursor(linkCursor);
       return TRUE;
     case WM_NCDESTROY:
-      ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       ::HeapFree(::GetProcessHeap(), 0, label);
-      return ::CallWindowProcA(previous, window, message, w, l);
+      return ::CallWindowProcW(previous, window, message, w, l);
     case WM_NCHITTEST:
       // The whole rectangle is the link, whatever the text covers.
       return HTCLIENT;
@@ -165,5 +169,5 @@ LRESULT CALLBACK HyperlinkWindowProc(HWND window, UINT message, WPARAM w, LPARAM
       if (linkPressed) OpenLink(window, *label);
       break;
   }
-  return ::CallWindowProcA(previous, window, message, w, l);
+  return ::CallWindowProcW(previous, window, message, w, l);
 }

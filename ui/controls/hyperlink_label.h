@@ -14,7 +14,7 @@
 
 // The record of one linked control.
 struct HyperlinkLabel {
-  char target[260];  // what a click opens; empty: the label's own text
+  char target[260];  // what a click opens (UTF-8); empty: the label's own text
   WNDPROC previousWindowProc;
   COLORREF textColor;
   COLORREF visitedColor;

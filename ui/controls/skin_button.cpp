@@ -160,7 +160,8 @@ void SkinButton::DrawItem(DRAWITEMSTRUCT* item) {
     HGDIOBJ oldFont = font ? memory.SelectObject(font.get()) : nullptr;
     COLORREF oldColor =
         memory.SetTextColor(grey ? ::GetSysColor(COLOR_GRAYTEXT) : (font ? font->GetTextColor() : RGB(0, 0, 0)));
-    std::string caption = GetWindowText();
+    // The caption as the template gives it (UTF-16), whatever the code page.
+    const std::wstring caption = GetWindowText();
     memory.DrawText(caption.c_str(), int(caption.size()), &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     memory.SetTextColor(oldColor);
     if (oldFont) memory.SelectObject(oldFont);

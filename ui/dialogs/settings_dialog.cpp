@@ -1,5 +1,6 @@
 #include "ui/dialogs/settings_dialog.h"
 
+#include "platform/win32/wide_text.h"
 #include "res/resource.h"
 #include "ui_messages.h"
 #include "updater/auto_update_setting.h"
@@ -33,7 +34,8 @@ void SettingsDialog::OnOK() {
   if (!pk::update::WriteAutoUpdate(pk::update::kSettingsKey, pk::update::kAutoUpdateValue, value)) {
     // The key is never created here, and writing under the local machine's
     // root needs a right the user may lack: say that the choice was not kept.
-    ::MessageBoxA(m_hWnd, pk::ui_msg::kSettingsNotSaved, pk::ui_msg::kErrorCaption, MB_OK);
+    ::MessageBoxW(m_hWnd, pk::win32::WideFromGbk(pk::ui_msg::kSettingsNotSaved).c_str(),
+                  pk::win32::WideFromGbk(pk::ui_msg::kErrorCaption).c_str(), MB_OK);
   }
   CDialog::OnOK();
 }

@@ -28,6 +28,13 @@ pk::platform::ResourceName GroupNameFromItemValue(LRESULT value) {
 
 bool IsModuleExtension(const std::string& ext) { return ext != "ico" && ext != "bmp"; }
 
+void ShowError(const char* text, std::string_view pathBeforeText) {
+  pk::platform::ShowMessage(pk::platform::Owner::MainWindow, {.text = text,
+                                                              .caption = pk::ui_msg::kErrorCaption,
+                                                              .captionIsPath = false,
+                                                              .pathBeforeText = pathBeforeText});
+}
+
 MainDialog::MainDialog(CWnd* parent)
     : CDialog(IDD_MAIN, parent),
       appIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
@@ -62,8 +69,8 @@ BOOL MainDialog::OnInitDialog() {
 
   CMenu systemMenu = GetSystemMenu(FALSE);
   if (systemMenu.GetSafeHmenu()) {
-    char about[256];
-    int length = ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, int(sizeof about));
+    wchar_t about[256];
+    int length = ::LoadStringW(AfxGetResourceHandle(), IDS_ABOUTBOX, about, 256);
     if (length > 0) {
       systemMenu.AppendMenu(MF_SEPARATOR);
       systemMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
@@ -84,8 +91,7 @@ BOOL MainDialog::OnInitDialog() {
   if (!currentRecord) {
     // Every command works on the current record; without one there is
     // nothing the program could do, so it does not start.
-    pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kStartupOutOfMemory,
-                              pk::ui_msg::kErrorCaption);
+    ShowError(pk::ui_msg::kStartupOutOfMemory);
     EndDialog(IDABORT);
     return TRUE;
   }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <windows.h>
@@ -101,3 +102,6 @@ pk::platform::ResourceName GroupNameFromItemValue(LRESULT value);
 // True for the extensions the program treats as modules: every one but "ico"
 // and "bmp", so that .ocx, .cpl, .scr and names without a dot open as modules.
 bool IsModuleExtension(const std::string& lowerExtension);
+// A message of the main window's commands (the program's words), captioned
+// "错误"; a path (UTF-8) may come in front of the words.
+void ShowError(const char* text, std::string_view pathBeforeText = {});

@@ -10,20 +10,16 @@
 #include "codec/icon_group.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
-#include "platform/message_box.h"
+#include "platform/win32/icon_handle.h"
+#include "platform/win32/wide_text.h"
 #include "res/resource.h"
 #include "ui/main/main_dialog.h"
-#include "platform/win32/icon_handle.h"
 #include "ui/main/source_path.h"
 #include "ui_messages.h"
 
-namespace {
-
-void ShowError(const char* text) {
-  pk::platform::ShowMessage(pk::platform::Owner::MainWindow, text, pk::ui_msg::kErrorCaption);
-}
-
-}  // namespace
+using pk::win32::Utf8FromWide;
+using pk::win32::WideFromGbk;
+using pk::win32::WideFromUtf8;
 
 void MainDialog::OnOK() {
   // Browse is the dialog's default command: Enter opens a file rather than
@@ -58,11 +54,11 @@ void MainDialog::OpenIconFile() {
   // of the file too, and a read outside its view of the file ends the
   // program: it is asked only about whole icon files.
   HICON extracted = pk::IconDirectoryFitsFile(sourcePath.c_str())
-                        ? ::ExtractIconA(AfxGetInstanceHandle(), sourcePath.c_str(), 0)
+                        ? ::ExtractIconW(AfxGetInstanceHandle(), WideFromUtf8(sourcePath).c_str(), 0)
                         : nullptr;
   // 1 is the shell's answer for a file that is no icon file at all: not an icon.
   if (extracted == reinterpret_cast<HICON>(1)) extracted = nullptr;
-  if (extracted) iconList.AddString(sourcePath.c_str());
+  if (extracted) iconList.AddString(WideFromUtf8(sourcePath).c_str());
   SetPreviewIcon(pk::platform::AdoptIcon(extracted));
 }
 
@@ -80,14 +76,14 @@ void MainDialog::OpenBitmapFile() {
   record = currentRecord.get();
   pk::platform::IconHandle icon;
   if (record && record->imageCount > 0 && !record->images.empty()) icon = pk::IconHandleFromImage(&record->images[0]);
-  if (icon) iconList.AddString(sourcePath.c_str());
+  if (icon) iconList.AddString(WideFromUtf8(sourcePath).c_str());
   SetPreviewIcon(std::move(icon));
 }
 
 bool MainDialog::OpenModule() {
   auto module = pk::platform::OpenModuleAsData(sourcePath.c_str());
   if (!module) {
-    ShowError((sourcePath + pk::ui_msg::kNotAModule).c_str());
+    ShowError(pk::ui_msg::kNotAModule, sourcePath);
     return false;
   }
   // The module it replaces is released only now that this one is open.
@@ -120,7 +116,7 @@ void MainDialog::AddGroupEntry(const pk::platform::ResourceName& name) {
     entryNames.push_back(std::move(copy));
   }
   // The sorted list puts the entry at its place in text order.
-  const int index = iconList.AddString(pk::IconGroupEntryText(name).c_str());
+  const int index = iconList.AddString(WideFromGbk(pk::IconGroupEntryText(name)).c_str());
   if (index >= 0) iconList.SetItemData(index, value);
 }
 
@@ -148,11 +144,11 @@ void MainDialog::OnDropFiles(HDROP drop) {
   // Only the first file of a drop is opened, by its whole name: a name cut to
   // fit a buffer would name another file. One too long to open fails there
   // with the messages it gets from the command line.
-  const UINT length = ::DragQueryFileA(drop, 0, nullptr, 0);
-  std::string path(length, '\0');
-  const UINT copied = length > 0 ? ::DragQueryFileA(drop, 0, path.data(), length + 1) : 0;
+  const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+  std::wstring path(length, L'\0');
+  const UINT copied = length > 0 ? ::DragQueryFileW(drop, 0, path.data(), length + 1) : 0;
   ::DragFinish(drop);
-  if (copied == length && length > 0) OpenPath(path);
+  if (copied == length && length > 0) OpenPath(Utf8FromWide(path));
 }
 
 void MainDialog::OpenCommandLineFile() {

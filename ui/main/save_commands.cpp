@@ -6,7 +6,6 @@
 #include "codec/icon_group.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
-#include "platform/message_box.h"
 #include "ui/main/main_dialog.h"
 #include "ui/main/source_path.h"
 #include "ui_messages.h"
@@ -41,8 +40,7 @@ void MainDialog::OnSaveAs() {
   if (saveExtension != "bmp" && saveExtension != "ico") return;
   const pk::IconSetImage* first = AvailableFirstImage();
   if (!first) {
-    pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kNothingToSave,
-                              pk::ui_msg::kErrorCaption);
+    ShowError(pk::ui_msg::kNothingToSave);
     return;
   }
   // The writers report their own failures.
@@ -58,8 +56,7 @@ void MainDialog::OnCopy() {
   LoadSelectedGroup();
   const pk::IconSetImage* first = AvailableFirstImage();
   if (!first) {
-    pk::platform::ShowMessage(pk::platform::Owner::MainWindow, pk::ui_msg::kNothingToCopy,
-                              pk::ui_msg::kErrorCaption);
+    ShowError(pk::ui_msg::kNothingToCopy);
     return;
   }
   // A clipboard that another program holds is not reported.

@@ -2,40 +2,15 @@
 
 #include <windows.h>
 
-#include <vector>
-
-namespace {
-
-bool IsLeadByte(const std::string& text, size_t i) {
-  return i + 1 < text.size() && ::IsDBCSLeadByte(static_cast<BYTE>(text[i]));
-}
-
-}  // namespace
+#include "platform/win32/wide_text.h"
 
 std::string LowerFileExtension(const std::string& path) {
-  size_t nameStart = 0;
-  size_t dot = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsLeadByte(path, i)) {
-      ++i;
-      continue;
-    }
-    const char c = path[i];
-    if (c == '\\' || c == '/' || c == ':') {
-      nameStart = i + 1;
-      dot = std::string::npos;
-    } else if (c == '.') {
-      dot = i;
-    }
-  }
-  if (dot == std::string::npos || dot < nameStart) return {};
+  const size_t nameStart = path.find_last_of("\\/:");
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return {};
   std::string extension = path.substr(dot + 1);
-  for (size_t i = 0; i < extension.size(); ++i) {
-    if (IsLeadByte(extension, i)) {
-      ++i;
-    } else if (extension[i] >= 'A' && extension[i] <= 'Z') {
-      extension[i] = char(extension[i] - 'A' + 'a');
-    }
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
   return extension;
 }
@@ -54,10 +29,12 @@ std::string CommandLineFile(const char* commandLine) {
 
 std::string FullPathName(const std::string& path) {
   if (path.empty()) return path;
-  DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  const std::wstring wide = pk::win32::WideFromUtf8(path);
+  DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return path;
-  std::vector<char> full(needed);
-  DWORD got = ::GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
+  std::wstring full(needed, L'\0');
+  DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
   if (got == 0 || got >= needed) return path;
-  return std::string(full.data(), got);
+  full.resize(got);
+  return pk::win32::Utf8FromWide(full);
 }

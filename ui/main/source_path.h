@@ -1,6 +1,5 @@
-// The file names the commands work with, read the way the system reads them
-// in the ANSI code page, where a double-byte character's trail byte can look
-// like a backslash, a dot or a capital letter.
+// The file names the commands work with. Paths are UTF-8, where no byte of a
+// multi-byte character looks like a backslash, a dot or a capital letter.
 #pragma once
 
 #include <string>
