@@ -129,6 +129,17 @@ TEST(ConvertDib, AShortSourceTableIsFilledWithBlack) {
   c = Convert(p, 4, 1, 8, false);
   EXPECT_EQ(Entry(c.table(), 1), 0x00FF00u);
   EXPECT_EQ(Entry(c.table(), 2), 0u);
+  // 16385 entries wrap to one as placed, and the rows follow it: what lies
+  // behind that entry is pixels, never colours.
+  p.clrUsed = 16385;
+  p.colors = {0xFF0000};
+  p.pixel = [](int32_t x, int32_t) { return uint32_t(x); };
+  for (uint32_t bits : {24u, 8u}) {
+    c = Convert(p, 4, 1, bits, false);
+    ASSERT_TRUE(c.dib) << bits;
+    const uint32_t second = bits == 8 ? Entry(c.table(), c.Pixel(1, 0)) : c.Pixel(1, 0);
+    EXPECT_EQ(second, 0u) << bits;
+  }
 }
 
 TEST(ConvertDib, StretchRepeatsOrDropsWholePixelsAndCopyCropsOrPads) {

@@ -229,17 +229,31 @@ TEST(IconHandleFromImage, MakesIconsOfDibAndPngImages) {
 }
 
 TEST(IconHandleFromImage, DrawsColourThroughTheMask) {
-  // 1 x 1, 24-bit red; then the same with its mask bit set (transparent).
-  auto bytes = test::DibImage(1, 1, 24);
-  bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
-  bytes[44] = 0x00;                                       // mask: opaque
-  auto opaque = ImageOf(bytes);
-  ASSERT_TRUE(BindIconImage(&opaque));
-  auto icon = IconHandleFromImage(&opaque);
-  ASSERT_TRUE(icon);
-  auto picture = platform::IconPicture(icon.get());
-  ASSERT_EQ(picture.pixels.size(), 1u);
-  EXPECT_EQ(picture.pixels[0], 0xFFFF0000u);
+  // One red pixel with its mask bit clear (opaque) or set (transparent). A
+  // 32-bit image takes its own alpha, unless every alpha is 0: then the mask.
+  struct Case { uint16_t bits; uint8_t alpha; uint8_t mask; uint32_t shown; } cases[] = {
+      {24, 0, 0x00, 0xFFFF0000u},  {24, 0, 0x80, 0x00000000u},
+      {32, 0, 0x00, 0xFFFF0000u},  {32, 0, 0x80, 0x00000000u},
+      {32, 0xFF, 0x80, 0xFFFF0000u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, alpha " << int(c.alpha) << ", mask " << int(c.mask));
+    auto bytes = test::DibImage(1, 1, c.bits);
+    bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
+    if (c.bits == 32) bytes[43] = c.alpha;
+    bytes[44] = c.mask;
+    auto image = ImageOf(bytes);
+    ASSERT_TRUE(BindIconImage(&image));
+    auto icon = IconHandleFromImage(&image);
+    ASSERT_TRUE(icon);
+    auto picture = platform::IconPicture(icon.get());
+    ASSERT_EQ(picture.pixels.size(), 1u);
+    // A transparent pixel's colour is the system's business.
+    if ((c.shown >> 24) == 0)
+      EXPECT_EQ(picture.pixels[0] >> 24, 0u);
+    else
+      EXPECT_EQ(picture.pixels[0], c.shown);
+  }
 }
 
 }  // namespace

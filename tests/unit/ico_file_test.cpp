@@ -203,6 +203,8 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
                       .Add(DibImage(48, 48, 24, {.sizeImage = 6912}))
                       .Add(DibImage(64, 64, 32))
                       .Add(PngImage(256, 256))
+                      .Add(DibImage(20, 12, 4))
+                      .Add(PngImage(24, 40))
                       .Build();
   auto set = Load(original);
   ASSERT_TRUE(set);
@@ -224,14 +226,26 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
     }
     EXPECT_EQ(before, after);  // a PNG is written back untouched
   }
-  // The PNG's entry is described from its own header: 256 is written as 0.
+  // Each entry describes its image from the image's own header (a PNG from
+  // IHDR); 256 is written as 0, and no field is taken from its neighbour.
   auto bytes = test::TempDir::Read(out);
-  const uint8_t* png = bytes.data() + 6 + 16 * 6;
-  EXPECT_EQ(png[0], 0);
-  EXPECT_EQ(png[1], 0);
-  EXPECT_EQ(png[2], 0);
-  EXPECT_EQ(LoadU16(png + 4), 1);
-  EXPECT_EQ(LoadU16(png + 6), 32);
+  struct Entry { uint8_t width, height, colors; uint16_t bits; } entries[] = {
+      {16, 16, 2, 1}, {16, 16, 16, 4}, {24, 24, 0, 8}, {32, 32, 0, 16},
+      {48, 48, 0, 24}, {64, 64, 0, 32}, {0, 0, 0, 32}, {20, 12, 16, 4}, {24, 40, 0, 32},
+  };
+  ASSERT_EQ(set->imageCount, std::size(entries));
+  for (uint32_t i = 0; i < set->imageCount; ++i) {
+    SCOPED_TRACE(i);
+    const uint8_t* e = bytes.data() + 6 + 16 * i;
+    EXPECT_EQ(e[0], entries[i].width);
+    EXPECT_EQ(e[1], entries[i].height);
+    EXPECT_EQ(e[2], entries[i].colors);
+    EXPECT_EQ(e[3], 0);
+    EXPECT_EQ(LoadU16(e + 4), 1);
+    EXPECT_EQ(LoadU16(e + 6), entries[i].bits);
+    EXPECT_EQ(LoadU32(e + 8), set->images[i].dataSize);
+    EXPECT_EQ(LoadU32(e + 12), ImageFileOffset(*set, i));
+  }
 }
 
 TEST_F(IcoFileTest, EmptyRecordIsWrittenAsTheHeaderAlone) {

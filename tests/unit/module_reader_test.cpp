@@ -206,24 +206,34 @@ TEST(NeReader, ReadsClassicIconLibraries) {
 }
 
 TEST(NeReader, DamagedTablesAreRefused) {
+  using portable::ResourceFault;
   auto base = test::NeBuilder().Add(test::kRtGroupIcon, true, 1, "", GroupDirectory({{}})).Build();
   struct Case {
     const char* what;
     std::function<void(test::NeBuilder::Layout&)> damage;
+    bool namesFail;
+    ResourceFault findFault;
   };
+  auto shift = [](uint16_t s) { return [s](test::NeBuilder::Layout& l) { StoreU16(&l.bytes[l.table], s); }; };
+  // Shifts past 24 put every resource beyond any file; 64 and more would not
+  // even be a defined shift. Such a table is no table.
   const Case cases[] = {
-      {"huge alignment shift", [](auto& l) { StoreU16(&l.bytes[l.table], 40); }},
-      {"table cut off", [](auto& l) { l.bytes.resize(l.table + 9); }},
-      {"resource beyond the file", [](auto& l) { StoreU16(&l.bytes[l.table + 10], 0xFFFF); }},
-      {"name offset beyond the table", [](auto& l) { StoreU16(&l.bytes[l.table + 16], 0x7FFF); }},
+      {"alignment shift 25", shift(25), true, ResourceFault::NoResources},
+      {"alignment shift 40", shift(40), true, ResourceFault::NoResources},
+      {"alignment shift 64", shift(64), true, ResourceFault::NoResources},
+      {"table cut off", [](auto& l) { l.bytes.resize(l.table + 9); }, true, ResourceFault::NoSuchName},
+      {"resource beyond the file", [](auto& l) { StoreU16(&l.bytes[l.table + 10], 0xFFFF); }, false, ResourceFault::DataOutside},
+      {"name offset beyond the table", [](auto& l) { StoreU16(&l.bytes[l.table + 16], 0x7FFF); }, true, ResourceFault::NoSuchName},
   };
   for (const Case& c : cases) {
     auto l = base;
     c.damage(l);
     auto o = Open(l.bytes);
     ASSERT_TRUE(o.table) << c.what;
-    EXPECT_FALSE(Read(o, test::kRtGroupIcon, ResourceName::FromId(1))) << c.what;
-    (void)o.table->Names(test::kRtGroupIcon);
+    auto found = o.table->Find(test::kRtGroupIcon, ResourceName::FromId(1));
+    ASSERT_FALSE(found) << c.what;
+    EXPECT_EQ(found.reason(), c.findFault) << c.what;
+    EXPECT_EQ(!o.table->Names(test::kRtGroupIcon), c.namesFail) << c.what;
   }
 }
 
