@@ -39,7 +39,9 @@ class BmpFileTest : public testing::Test {
     platform::MemoryFile memory(bytes);
     auto fromMemory = ReadBmpFile(memory);
     EXPECT_FALSE(fromMemory);
-    if (!dib && !fromMemory) EXPECT_EQ(dib.reason(), fromMemory.reason());
+    if (!dib && !fromMemory) {
+      EXPECT_EQ(dib.reason(), fromMemory.reason());
+    }
     return dib ? BmpFault::OpenFailed : dib.reason();
   }
   test::TempDir dir_;
