@@ -136,7 +136,7 @@ TEST(BindIconImage, OddHeightTruncatesAndPlanesMultiply) {
 }
 
 TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
-  std::vector<uint8_t> whole = test::DibImage(32, 32, 8);
+  std::vector<uint8_t> whole = test::DibImage(32, 32, 8), whole32 = test::DibImage(16, 16, 32);
   struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
       {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39)},
       {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500)},
@@ -152,6 +152,24 @@ TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
     SCOPED_TRACE(c.what);
     auto image = ImageOf(c.bytes);
     EXPECT_FALSE(BindIconImage(&image));
+  }
+  // The system takes a 32-bit image whose mask is missing or short, but not
+  // one whose colour rows are; other depths need their whole mask.
+  std::vector<uint8_t> alpha = test::DibImage(16, 16, 32, {.withMask = false});
+  struct Fit { const char* what; std::vector<uint8_t> bytes; bool binds; } fits[] = {
+      {"32 bits, no mask", alpha, true},
+      {"32 bits, mask cut by one byte", std::vector<uint8_t>(whole32.begin(), whole32.end() - 1), true},
+      {"32 bits, colour rows cut by one byte", std::vector<uint8_t>(alpha.begin(), alpha.end() - 1), false},
+      {"16 bits on 2 planes, no mask", test::DibImage(16, 16, 16, {.planes = 2, .withMask = false}), false},
+      {"24 bits, no mask", test::DibImage(16, 16, 24, {.withMask = false}), false},
+  };
+  for (auto& f : fits) {
+    SCOPED_TRACE(f.what);
+    auto image = ImageOf(f.bytes);
+    ASSERT_EQ(bool(BindIconImage(&image)), f.binds);
+    if (f.binds) {
+      EXPECT_EQ(image.andBits - image.data.get(), 40 + 16 * 64);
+    }
   }
   EXPECT_FALSE(BindIconImage(nullptr));
   IconSetImage empty;
@@ -230,18 +248,22 @@ TEST(IconHandleFromImage, MakesIconsOfDibAndPngImages) {
 
 TEST(IconHandleFromImage, DrawsColourThroughTheMask) {
   // One red pixel with its mask bit clear (opaque) or set (transparent). A
-  // 32-bit image takes its own alpha, unless every alpha is 0: then the mask.
-  struct Case { uint16_t bits; uint8_t alpha; uint8_t mask; uint32_t shown; } cases[] = {
-      {24, 0, 0x00, 0xFFFF0000u},  {24, 0, 0x80, 0x00000000u},
-      {32, 0, 0x00, 0xFFFF0000u},  {32, 0, 0x80, 0x00000000u},
-      {32, 0xFF, 0x80, 0xFFFF0000u},
+  // 32-bit image takes its own alpha, unless every alpha is 0: then the mask,
+  // and when the mask is missing or short, none at all.
+  struct Case { uint16_t bits; uint8_t alpha; uint8_t mask; size_t maskBytes; uint32_t shown; } cases[] = {
+      {24, 0, 0x00, 4, 0xFFFF0000u},    {24, 0, 0x80, 4, 0x00000000u},
+      {32, 0, 0x00, 4, 0xFFFF0000u},    {32, 0, 0x80, 4, 0x00000000u},
+      {32, 0xFF, 0x80, 4, 0xFFFF0000u}, {32, 0xFF, 0x80, 0, 0xFFFF0000u},
+      {32, 0, 0x80, 0, 0xFFFF0000u},    {32, 0, 0x80, 3, 0xFFFF0000u},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.bits << " bits, alpha " << int(c.alpha) << ", mask " << int(c.mask));
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, alpha " << int(c.alpha) << ", mask " << int(c.mask)
+                                    << " in " << c.maskBytes << " bytes");
     auto bytes = test::DibImage(1, 1, c.bits);
     bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
     if (c.bits == 32) bytes[43] = c.alpha;
     bytes[44] = c.mask;
+    bytes.resize(44 + c.maskBytes);
     auto image = ImageOf(bytes);
     ASSERT_TRUE(BindIconImage(&image));
     auto icon = IconHandleFromImage(&image);

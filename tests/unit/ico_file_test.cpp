@@ -30,7 +30,9 @@ class IcoFileTest : public testing::Test {
     platform::MemoryFile memory(bytes);
     auto fromMemory = ReadIconFile(memory, path_.c_str());
     EXPECT_FALSE(fromMemory);
-    if (!set && !fromMemory) EXPECT_EQ(set.reason(), fromMemory.reason());
+    if (!set && !fromMemory) {
+      EXPECT_EQ(set.reason(), fromMemory.reason());
+    }
     return set ? IcoFault::OpenFailed : set.reason();
   }
   test::TempDir dir_;
@@ -54,6 +56,19 @@ TEST_F(IcoFileTest, ReadsEveryImageAsStored) {
   EXPECT_EQ(set->images[1].bitCount, 32u);
   EXPECT_EQ(set->images[2].format, ImageFormat::Png);
   EXPECT_EQ(set->images[2].width, 256);
+  // Icons other programs keep among their test files: 32-bit images with
+  // alpha and no mask, or half a mask. The system takes them, and so do we.
+  for (const char* name : {"alpha-no-mask.ico", "alpha-short-mask.ico"}) {
+    SCOPED_TRACE(name);
+    auto kept = LoadIconFile((std::string(PK_SOURCE_DIR) + "/tests/data/ico/" + name).c_str());
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->imageCount, 1u);
+    auto picture = platform::DecodeIconImage(kept->images[0].bytes());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels[0] >> 24, 0u);                // a corner, clear by its alpha
+    EXPECT_EQ(picture->pixels[16 * 32 + 16] >> 24, 0xFFu);  // the middle
+  }
+  EXPECT_TRUE(messages_.messages.empty());
 }
 
 TEST_F(IcoFileTest, DirectoryFieldsThatContradictTheImageAreIgnored) {
