@@ -15,7 +15,7 @@ w32=$root/build/wine32-modules/usr/lib/i386-linux-gnu/wine/i386-windows
 files=$work/files
 ref=$work/ref
 mkdir -p "$files/中文目录" "$ref"
-python3 "$root/tests/e2e/files.py" make "$files" "$root/res/pixelkite.ico"
+python3 "$root/tests/e2e/files.py" make "$files"
 cp "$root/res/pixelkite.ico" "$files/中文目录/图标.Ico"
 cp "$root/res/pixelkite.ico" "$files/UPPER.ICO"
 cp "$w64/comdlg32.dll" "$files/dialogs.ocx"
