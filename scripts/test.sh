@@ -100,7 +100,7 @@ win64_under_wine() {
   (
     source scripts/gui-env.sh
     trap pk_gui_stop EXIT
-    pk_gui_prepare && pk_gui_start_xvfb && ctest_in win64
+    pk_gui_prepare && pk_gui_start_xvfb && ctest_in win64 "$@"
   )
 }
 
@@ -111,9 +111,11 @@ build native pk_unit_tests pixelkite pk_update_tests pk_hostile_corpus
 suite native ctest_in native
 
 build win64
-suite win64-wine win64_under_wine
+suite win64-wine win64_under_wine -E bitmap_interop
+suite win64-interop ctest_in win64 -R bitmap_interop
 suite cli-linux-vs-wine tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
-suite gui-e2e tests/e2e/run.sh "$root/build/win64"
+suite gui-e2e tests/e2e/run.sh "$root/build/win64" program
+suite gui-e2e-modules tests/e2e/run.sh "$root/build/win64" modules
 # The program opens a hostile corpus, file after file, in one running window.
 suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 
