@@ -10,7 +10,9 @@
 # and runs beside the rest: each has its own Wine prefix (a copy of one
 # prepared at the start) and its own display, so suites share no state. A
 # suite's output goes to build/test-logs/NAME.log and is shown when it
-# fails. Prints one line per build and per suite, with its time.
+# fails. Prints one line per build and per suite, with its time and the
+# processor time of what it ran (Wine's servers aside), which does not
+# depend on what else the machine is doing.
 #
 # A new suite is one line below: `suite NAME COMMAND...`, after the builds
 # it needs (`build PRESET [TARGET...]`, one at a time, from this script only).
@@ -46,10 +48,12 @@ prepare_wine() {
 }
 
 elapsed() { echo $(($(date +%s) - $1)); }
-report() {  # report KIND NAME STATUS SECONDS LOG
+# The user and system seconds of a subshell's children, as `times` wrote them.
+cpu_of() { awk 'NR == 2 { for (i = 1; i <= 2; ++i) { split($i, p, "m"); n += p[1] * 60 + p[2] } } END { printf "%d", n }' "$1"; }
+report() {  # report KIND NAME STATUS SECONDS LOG CPU-SECONDS
   local word=ok
   [ "$3" -eq 0 ] || word=FAILED
-  printf '%-5s %-18s %-6s %4d s\n' "$1" "$2" "$word" "$4"
+  printf '%-5s %-18s %-6s %4d s   cpu %4d s\n' "$1" "$2" "$word" "$4" "$6"
   if [ "$3" -ne 0 ]; then
     echo "----- last lines of $5"
     tail -n 40 "$5" | sed 's/^/  /'
@@ -65,10 +69,15 @@ build() {
   local log=$logs/build-$preset.log
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
-  cmake --preset "$preset" >"$log" 2>&1 && cmake --build "build/$preset" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
+  (
+    cmake --preset "$preset" >"$log" 2>&1 && cmake --build "build/$preset" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
+    status=$?
+    times >"$logs/build-$preset.times"
+    exit $status
+  )
   local status=$?
   echo $status >"$logs/build-$preset.status"
-  report build "$preset" $status "$(elapsed "$t0")" "$log"
+  report build "$preset" $status "$(elapsed "$t0")" "$log" "$(cpu_of "$logs/build-$preset.times")"
   [ $status -eq 0 ] || build_failures+=("$preset")
 }
 built() { [ "$(cat "$logs/build-$1.status" 2>/dev/null)" = 0 ]; }
@@ -82,13 +91,14 @@ suite() {
     t0=$(date +%s)
     export PK_WINEPREFIX=$root/build/wine/$name
     rm -rf "$PK_WINEPREFIX"
-    "$@" >"$logs/$name.log" 2>&1 </dev/null
+    ("$@") >"$logs/$name.log" 2>&1 </dev/null
     status=$?
     if [ -d "$PK_WINEPREFIX" ]; then
       WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
     fi
+    times >"$logs/$name.times"
     echo "$status $(elapsed "$t0")" >"$logs/$name.result"
-    report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log"
+    report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log" "$(cpu_of "$logs/$name.times")"
   ) &
   suites+=("$name")
 }
