@@ -137,21 +137,28 @@ TEST(BindIconImage, OddHeightTruncatesAndPlanesMultiply) {
 
 TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
   std::vector<uint8_t> whole = test::DibImage(32, 32, 8), whole32 = test::DibImage(16, 16, 32);
-  struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
-      {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39)},
-      {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500)},
-      {"mask cut by one byte", std::vector<uint8_t>(whole.begin(), whole.end() - 1)},
-      {"no mask", test::DibImage(32, 32, 8, {.withMask = false})},
-      {"colour table far larger than the bytes", test::DibImage(4, 4, 24, {.clrUsed = 0x12345678, .tableEntries = 0})},
-      {"huge width", test::DibImage(1, 1, 32, {}) },
-      {"negative height", test::DibImage(4, 4, 8, {.heightField = -8})},
+  struct Case { const char* what; std::vector<uint8_t> bytes; ImageFault fault; } cases[] = {
+      {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39), ImageFault::HeaderSize},
+      {"header of 39 bytes", whole, ImageFault::HeaderSize},
+      {"header longer than the image", whole, ImageFault::HeaderSize},
+      {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500), ImageFault::PartsOutside},
+      {"mask cut by one byte", std::vector<uint8_t>(whole.begin(), whole.end() - 1), ImageFault::PartsOutside},
+      {"no mask", test::DibImage(32, 32, 8, {.withMask = false}), ImageFault::PartsOutside},
+      {"colour table far larger than the bytes", test::DibImage(4, 4, 24, {.clrUsed = 0x12345678, .tableEntries = 0}),
+       ImageFault::PartsOutside},
+      {"huge width", test::DibImage(1, 1, 32, {}), ImageFault::RowTooLong},
+      {"negative height", test::DibImage(4, 4, 8, {.heightField = -8}), ImageFault::NegativeSize},
   };
+  StoreU32(cases[1].bytes.data(), 39);
+  StoreU32(cases[2].bytes.data(), uint32_t(whole.size() + 1));
   // A width field claiming 2^30 pixels on a one-pixel image.
-  StoreU32(cases[5].bytes.data() + 4, 1u << 30);
+  StoreU32(cases[7].bytes.data() + 4, 1u << 30);
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
     auto image = ImageOf(c.bytes);
-    EXPECT_FALSE(BindIconImage(&image));
+    auto bound = BindIconImage(&image);
+    ASSERT_FALSE(bound);
+    EXPECT_EQ(bound.reason(), c.fault);
   }
   // The system takes a 32-bit image whose mask is missing or short, but not
   // one whose colour rows are; other depths need their whole mask.
@@ -197,6 +204,21 @@ TEST(BindIconImage, DecoderFindsTheRowsWhereBindingDoesBehindAWrappedTable) {
                   0xFF000000u | uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0]);
       }
   }
+}
+
+// Images the binding takes but the decoder cannot show: none, never a guess.
+TEST(DecodeDibIcon, RefusesWhatItCannotRead) {
+  struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
+      {"two planes", test::DibImage(4, 4, 4, {.planes = 2})},
+      {"compressed rows", test::DibImage(4, 4, 8)},
+      {"2 bits per pixel", test::DibImage(4, 4, 2)},
+      {"no pixels", test::DibImage(0, 4, 8)},
+      {"header of 39 bytes", test::DibImage(4, 4, 8)},
+  };
+  StoreU32(cases[1].bytes.data() + 16, 1);  // BI_RLE8
+  StoreU32(cases[4].bytes.data(), 39);
+  EXPECT_TRUE(platform::DecodeDibIcon(test::DibImage(4, 4, 8)));
+  for (const Case& c : cases) EXPECT_FALSE(platform::DecodeDibIcon(c.bytes)) << c.what;
 }
 
 TEST(BindIconImage, DescribesPngImagesFromTheirHeader) {

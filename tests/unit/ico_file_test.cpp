@@ -114,12 +114,22 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
   };
   auto badCrc = PngImage(16, 16);
   badCrc[29] ^= 1;
-  auto zeroSize = PngImage(1, 1);
-  StoreU32(zeroSize.data() + 16, 0);
-  // Re-seal the CRC so only the size is wrong.
-  uint32_t crc = Crc32(Bytes(zeroSize.data() + 12, 17));
-  for (int i = 0; i < 4; ++i) zeroSize[29 + i] = uint8_t(crc >> (24 - 8 * i));
-  std::pair<const char*, std::vector<uint8_t>> pngCases[] = {{"png header crc", badCrc}, {"png 0 x 1", zeroSize}};
+  // IHDR fields changed, the CRC sealed again so only the field is wrong.
+  auto ihdr = [](size_t at, std::vector<uint8_t> value) {
+    auto png = PngImage(1, 1);
+    std::copy(value.begin(), value.end(), png.begin() + long(at));
+    uint32_t crc = Crc32(Bytes(png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+  };
+  std::pair<const char*, std::vector<uint8_t>> pngCases[] = {
+      {"png header crc", badCrc},
+      {"png 0 x 1", ihdr(16, {0, 0, 0, 0})},
+      {"png 2^31 wide", ihdr(16, {0x80, 0, 0, 0})},
+      {"png 2^31 high", ihdr(20, {0x80, 0, 0, 0})},
+      {"png rgb of 4 bits", ihdr(24, {4, 2})},
+      {"png colour type 7", ihdr(24, {8, 7})},
+  };
   for (auto& [what, bytes] : pngCases) {
     SCOPED_TRACE(what);
     messages_.messages.clear();
@@ -220,6 +230,7 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
                       .Add(PngImage(256, 256))
                       .Add(DibImage(20, 12, 4))
                       .Add(PngImage(24, 40))
+                      .Add(DibImage(8, 8, 2, {.planes = 2}))
                       .Build();
   auto set = Load(original);
   ASSERT_TRUE(set);
@@ -244,9 +255,9 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
   // Each entry describes its image from the image's own header (a PNG from
   // IHDR); 256 is written as 0, and no field is taken from its neighbour.
   auto bytes = test::TempDir::Read(out);
-  struct Entry { uint8_t width, height, colors; uint16_t bits; } entries[] = {
-      {16, 16, 2, 1}, {16, 16, 16, 4}, {24, 24, 0, 8}, {32, 32, 0, 16},
-      {48, 48, 0, 24}, {64, 64, 0, 32}, {0, 0, 0, 32}, {20, 12, 16, 4}, {24, 40, 0, 32},
+  struct Entry { uint8_t width, height, colors; uint16_t planes, bits; } entries[] = {
+      {16, 16, 2, 1, 1}, {16, 16, 16, 1, 4}, {24, 24, 0, 1, 8}, {32, 32, 0, 1, 16}, {48, 48, 0, 1, 24},
+      {64, 64, 0, 1, 32}, {0, 0, 0, 1, 32},  {20, 12, 16, 1, 4}, {24, 40, 0, 1, 32}, {8, 8, 16, 2, 2},
   };
   ASSERT_EQ(set->imageCount, std::size(entries));
   for (uint32_t i = 0; i < set->imageCount; ++i) {
@@ -256,7 +267,7 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
     EXPECT_EQ(e[1], entries[i].height);
     EXPECT_EQ(e[2], entries[i].colors);
     EXPECT_EQ(e[3], 0);
-    EXPECT_EQ(LoadU16(e + 4), 1);
+    EXPECT_EQ(LoadU16(e + 4), entries[i].planes);
     EXPECT_EQ(LoadU16(e + 6), entries[i].bits);
     EXPECT_EQ(LoadU32(e + 8), set->images[i].dataSize);
     EXPECT_EQ(LoadU32(e + 12), ImageFileOffset(*set, i));
