@@ -108,4 +108,9 @@ Result<DibParts, DibFault> MeasureDib(const BitmapInfoHeader& h, DibRows rows) {
   return p;
 }
 
+bool IconImageFits(const BitmapInfoHeader& h, const DibParts& parts, uint64_t size) {
+  if (parts.FitsIn(size)) return true;
+  return h.biBitCount == 32 && h.biPlanes == 1 && parts.mask <= size;
+}
+
 }  // namespace pk

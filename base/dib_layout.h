@@ -94,4 +94,9 @@ struct DibParts {
 // whenever a layout is returned.
 Result<DibParts, DibFault> MeasureDib(const BitmapInfoHeader& h, DibRows rows);
 
+// Whether an icon image measured as `parts` lies inside `size` bytes. The
+// system takes a 32-bit image whose mask is missing or cut short (its alpha
+// says what shows), so for those the colour rows are enough.
+bool IconImageFits(const BitmapInfoHeader& h, const DibParts& parts, uint64_t size);
+
 }  // namespace pk

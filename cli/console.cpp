@@ -15,7 +15,9 @@ size_t g_drawn = 0;      // its length as drawn
 // Spaces rather than terminal escapes clear the line: every console knows them.
 void Erase() {
   if (g_drawn == 0) return;
-  std::fputs(("\r" + std::string(g_drawn, ' ') + "\r").c_str(), stderr);
+  std::string blank(g_drawn + 2, ' ');
+  blank.front() = blank.back() = '\r';
+  std::fputs(blank.c_str(), stderr);
   g_drawn = 0;
 }
 

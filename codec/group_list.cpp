@@ -1,7 +1,9 @@
 #include "codec/group_list.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <numeric>
 
 #include "base/ansi_text.h"
 
@@ -15,6 +17,28 @@ constexpr std::string_view kPunctuationOrder = " !\"#$%&()*,./:;?@[\\]^_`{|}~+<=
 
 bool IsIgnoredAtFirst(unsigned char c) { return c == '-' || c == '\''; }
 
+// The weight of each byte standing alone, worked out once: a list of
+// thousands of names compares long texts byte by byte many times over.
+constexpr std::array<uint16_t, 256> kByteWeights = [] {
+  std::array<uint16_t, 256> weights{};
+  for (uint32_t c = 0; c < 256; ++c) {
+    if (c < 0x20 || c == 0x7F) {
+      weights[c] = uint16_t(c);  // control characters come first
+    } else if (auto p = kPunctuationOrder.find(char(c)); p != std::string_view::npos) {
+      weights[c] = uint16_t(0x100 + p);
+    } else if (c >= '0' && c <= '9') {
+      weights[c] = uint16_t(0x200 + (c - '0'));
+    } else if (c >= 'a' && c <= 'z') {
+      weights[c] = uint16_t(0x300 + (c - 'a'));
+    } else if (c >= 'A' && c <= 'Z') {
+      weights[c] = uint16_t(0x300 + (c - 'A'));
+    } else {
+      weights[c] = uint16_t(0x400 + c);  // single bytes above 0x7F
+    }
+  }
+  return weights;
+}();
+
 uint32_t SortWeight(std::string_view text, size_t* i) {
   const auto c = static_cast<unsigned char>(text[*i]);
   ++*i;
@@ -25,25 +49,33 @@ uint32_t SortWeight(std::string_view text, size_t* i) {
     ++*i;
     return 0x10000u + (uint32_t(c) << 8) + trail;
   }
-  if (c < 0x20 || c == 0x7F) return c;  // control characters come first
-  if (auto p = kPunctuationOrder.find(char(c)); p != std::string_view::npos) return 0x100 + uint32_t(p);
-  if (c >= '0' && c <= '9') return 0x200 + (c - '0');
-  if (c >= 'a' && c <= 'z') return 0x300 + (c - 'a');
-  if (c >= 'A' && c <= 'Z') return 0x300 + (c - 'A');
-  return 0x400 + c;  // single bytes above 0x7F
+  return kByteWeights[c];
 }
 
-int CompareWeights(std::string_view a, std::string_view b, bool skipIgnored) {
-  size_t i = 0, j = 0;
-  for (;;) {
-    if (skipIgnored) {
-      while (i < a.size() && IsIgnoredAtFirst(static_cast<unsigned char>(a[i]))) ++i;
-      while (j < b.size() && IsIgnoredAtFirst(static_cast<unsigned char>(b[j]))) ++j;
-    }
-    if (i == a.size() || j == b.size()) return (i == a.size() ? 0 : 1) - (j == b.size() ? 0 : 1);
-    const uint32_t wa = SortWeight(a, &i), wb = SortWeight(b, &j);
-    if (wa != wb) return wa < wb ? -1 : 1;
+// A text's weights in the list's order: first without its hyphens and
+// apostrophes, then with them. Texts compare by the first sequence, then the
+// second, a shorter one before any it begins. Worked out once per entry, a
+// list of thousands of names is sorted on these alone.
+struct SortKey {
+  std::vector<uint32_t> first, second;
+};
+
+SortKey MakeSortKey(std::string_view text) {
+  SortKey key;
+  key.second.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const bool ignored = IsIgnoredAtFirst(static_cast<unsigned char>(text[i]));
+    const uint32_t weight = SortWeight(text, &i);
+    if (!ignored) key.first.push_back(weight);
+    key.second.push_back(weight);
   }
+  return key;
+}
+
+int CompareKeys(const SortKey& a, const SortKey& b) {
+  if (a.first != b.first) return a.first < b.first ? -1 : 1;
+  if (a.second != b.second) return a.second < b.second ? -1 : 1;
+  return 0;
 }
 
 }  // namespace
@@ -62,8 +94,7 @@ std::string IconGroupEntryText(const platform::ResourceName& name) {
 }
 
 int CompareListText(std::string_view a, std::string_view b) {
-  if (int r = CompareWeights(a, b, true)) return r;
-  return CompareWeights(a, b, false);
+  return CompareKeys(MakeSortKey(a), MakeSortKey(b));
 }
 
 std::optional<std::vector<IconGroupEntry>> ListIconGroups(platform::Module& module) {
@@ -75,10 +106,16 @@ std::optional<std::vector<IconGroupEntry>> ListIconGroups(platform::Module& modu
   if (!ok) return std::nullopt;
   // A sorted list box puts each new entry at its sorted place; entries that
   // compare equal keep the order they were added in.
-  std::stable_sort(entries.begin(), entries.end(), [](const IconGroupEntry& x, const IconGroupEntry& y) {
-    return CompareListText(x.text, y.text) < 0;
-  });
-  return entries;
+  std::vector<SortKey> keys;
+  keys.reserve(entries.size());
+  for (const IconGroupEntry& e : entries) keys.push_back(MakeSortKey(e.text));
+  std::vector<size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return CompareKeys(keys[x], keys[y]) < 0; });
+  std::vector<IconGroupEntry> sorted;
+  sorted.reserve(entries.size());
+  for (size_t i : order) sorted.push_back(std::move(entries[i]));
+  return sorted;
 }
 
 }  // namespace pk

@@ -68,7 +68,7 @@ Status<ImageFault> BindIconImage(IconSetImage* image) {
   // (or one claiming more bytes than the image has) cannot be laid out.
   if (!h || h->biSize < kBitmapInfoHeaderSize || h->biSize > image->dataSize) return ImageFault::HeaderSize;
   // Header, colour table, colour rows and the 1-bit mask must all lie inside
-  // the bytes that were read.
+  // the bytes that were read; a 32-bit image may lack its mask, or part of it.
   auto parts = MeasureDib(*h, DibRows::IconWithMask);
   if (!parts) {
     switch (parts.reason()) {
@@ -77,7 +77,7 @@ Status<ImageFault> BindIconImage(IconSetImage* image) {
       case DibFault::TooLarge: return ImageFault::PartsOutside;
     }
   }
-  if (!parts->FitsIn(image->dataSize)) return ImageFault::PartsOutside;
+  if (!IconImageFits(*h, *parts, image->dataSize)) return ImageFault::PartsOutside;
 
   image->format = ImageFormat::Dib;
   image->header = image->data.get();

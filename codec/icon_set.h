@@ -34,7 +34,7 @@ struct IconSetImage {
   // Derived by BindIconImage; null for PNG images, which have no DIB layout.
   uint8_t* header = nullptr;   // the BITMAPINFOHEADER at the start of data
   uint8_t* xorBits = nullptr;  // the colour rows
-  uint8_t* andBits = nullptr;  // the mask rows
+  uint8_t* andBits = nullptr;  // the mask rows (of a 32-bit image, missing or short at times)
 
   IconSetImage() = default;
   IconSetImage(IconSetImage&&) = default;
@@ -73,14 +73,16 @@ enum class ImageFault {
   HeaderSize,    // biSize below 40 or beyond the image's bytes
   NegativeSize,  // a negative width or height
   RowTooLong,    // the row length overflows the format's arithmetic
-  PartsOutside,  // colour table, colour rows and mask do not fit the bytes
+  PartsOutside,  // colour table, colour rows and mask do not fit the bytes (a
+                 // 32-bit image's mask may be missing or short)
   PngHeader,     // a PNG stream whose IHDR cannot describe it
 };
 
 // Fills header, width, height, bitCount, xorBits and andBits from data. Fails
 // when there is no image, or when its parts (header, colour table, colour rows,
-// mask rows) do not fit in dataSize bytes. A PNG image is described from its
-// IHDR and gets no DIB pointers.
+// mask rows) do not fit in dataSize bytes; a 32-bit image is taken without its
+// mask or with part of it, as the system takes it. A PNG image is described
+// from its IHDR and gets no DIB pointers.
 Status<ImageFault> BindIconImage(IconSetImage* image);
 
 // A displayable icon of the image at its own size, falling back to the

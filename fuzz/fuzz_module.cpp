@@ -3,18 +3,22 @@
 // whatever it finds: every read must stay inside the input, every walk must
 // end.
 //
-// Plain byte mutation rarely gets past a module's headers, so the target has
-// its own mutator: most mutations land inside the resource data (the section
-// a PE's resource directory points into, an NE's resource table onwards),
-// half of them as values resource trees are made of, written over 4-byte
-// aligned fields: type ids, counts, offsets with and without the subdirectory
-// bit, sizes and addresses just inside and just past the section.
+// Plain byte mutation rarely gets past a module's headers, and real modules
+// are large and slow to read, so the target has its own mutator:
+// - now and then a new small module from the generator (PE32, PE32+ or NE
+//   with a few groups and icons, fuzz/module_generator.h);
+// - most often one to three fields of the input's resource tree, found by
+//   following its tables, set in place to values trees are made of (counts,
+//   names, subdirectory offsets, addresses and sizes just inside and just
+//   past the section, group ids, image header fields, NE shifts);
+// - byte mutations inside the resource data, the headers left as they are;
+// - and libFuzzer's own mutations of the whole input.
 #include <cstring>
 #include <map>
-#include <random>
 
 #include "codec/group_list.h"
 #include "codec/icon_group.h"
+#include "fuzz/module_generator.h"
 #include "platform/message_box.h"
 #include "platform/portable/core/icon_best_fit.h"
 #include "platform/portable/core/resource_table.h"
@@ -51,60 +55,27 @@ class MemoryModule final : public pk::platform::Module {
   std::map<std::pair<uint64_t, uint32_t>, std::vector<uint8_t>> loaded_;
 };
 
-uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
-
-struct Region {
-  size_t start = 0, size = 0;
-  uint32_t rva = 0;  // the address of `start` once loaded (PE), else 0
-};
-
-// Where the resource data of the module in `data` lies, if its headers are
-// whole enough to say. Every field is checked against `size` before use.
-std::optional<Region> ResourceRegion(const uint8_t* data, size_t size) {
-  if (size < 0x40 || data[0] != 'M' || data[1] != 'Z') return std::nullopt;
-  const size_t header = Load32(data + 0x3C);
-  if (header > size || size - header < 0x40) return std::nullopt;
-  const uint8_t* h = data + header;
-  if (h[0] == 'N' && h[1] == 'E') {
-    const size_t table = header + Load16(h + 0x24);
-    if (table >= size) return std::nullopt;
-    return Region{table, size - table, 0};
-  }
-  if (std::memcmp(h, "PE\0\0", 4) != 0 || size - header < 24 + 112 + 24) return std::nullopt;
-  const uint8_t* optional = h + 24;
-  const uint32_t magic = Load16(optional);
-  const size_t directories = magic == 0x20B ? 112 : magic == 0x10B ? 96 : 0;
-  if (directories == 0) return std::nullopt;
-  const uint32_t resourceRva = Load32(optional + directories + 2 * 8);
-  const size_t sections = header + 24 + Load16(h + 20);
-  const uint32_t count = Load16(h + 6);
-  for (uint32_t i = 0; i < count; ++i) {
-    const size_t at = sections + size_t(i) * 40;
-    if (at > size || size - at < 40) break;
-    const uint8_t* s = data + at;
-    const uint32_t address = Load32(s + 12), rawSize = Load32(s + 16), raw = Load32(s + 20);
-    if (resourceRva < address || resourceRva - address >= rawSize) continue;
-    const size_t start = size_t(raw) + (resourceRva - address);
-    if (start >= size) return std::nullopt;
-    const size_t end = std::min<size_t>(size, size_t(raw) + rawSize);
-    if (end <= start) return std::nullopt;
-    return Region{start, end - start, resourceRva};
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
-  std::minstd_rand random(seed);
-  auto region = ResourceRegion(data, size);
-  // A quarter of the time, and whenever the headers are not whole, anything goes.
-  if (!region || random() % 4 == 0) return LLVMFuzzerMutate(data, size, maxSize);
+  pk::fuzz::Choices c(seed);
+  const uint32_t pick = c.Below(16);
+  if (pick == 0) {
+    // A fresh module; most are a few kilobytes.
+    auto module = pk::fuzz::GenerateModule(c);
+    if (module.size() <= maxSize) {
+      std::memcpy(data, module.data(), module.size());
+      return module.size();
+    }
+  }
+  if (pick < 8 && pk::fuzz::MutateTree(c, data, size)) return size;
+  auto region = pk::fuzz::FindResourceRegion(data, size);
+  // And whenever the headers are not whole, anything goes.
+  if (!region || pick >= 12) return LLVMFuzzerMutate(data, size, maxSize);
   uint8_t* bytes = data + region->start;
-  if (random() % 2 == 0) {
+  if (pick < 10) {
     // Byte mutations inside the region; what lies before and after it stays.
     const size_t tail = size - region->start - region->size;
     if (maxSize < size) return LLVMFuzzerMutate(data, size, maxSize);
@@ -116,27 +87,25 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
     std::memcpy(bytes + part.size(), after.data(), after.size());
     return region->start + part.size() + after.size();
   }
+  // Values trees are made of over 4-byte-aligned places of the region, for
+  // what the tree's own tables do not lead to.
   const uint32_t length = uint32_t(region->size);
   const uint32_t values[] = {
-      0, 1, 2, 3, 14, 0xFFFF, 0x7FFF, 0x8000,       // type ids and counts
-      uint32_t(random() % length),                   // an offset inside
-      0x80000000u | uint32_t(random() % length),     // a subdirectory inside
-      0x80000000u | length, length, length - 1,      // just past and at the end
-      region->rva + uint32_t(random() % length),     // an address inside
-      region->rva + length, region->rva - 1,         // addresses just outside
-      0x7FFFFFFF, 0xFFFFFFFF, 0x80000000u,           // sign and wrap
-      uint32_t(random()),
+      0, 1, 2, 3, 14, 0xFFFF, 0x7FFF, 0x8000,        // type ids and counts
+      c.Below(length),                                // an offset inside
+      0x80000000u | c.Below(length),                  // a subdirectory inside
+      0x80000000u | length, length, length - 1,       // just past and at the end
+      region->rva + c.Below(length),                  // an address inside
+      region->rva + length, region->rva - 1,          // addresses just outside
+      0x7FFFFFFF, 0xFFFFFFFF, 0x80000000u,            // sign and wrap
+      c.Any(),
   };
-  const int fields = 1 + int(random() % 4);
-  for (int k = 0; k < fields && region->size >= 4; ++k) {
-    const size_t at = (random() % (region->size / 4)) * 4;
-    uint32_t v = values[random() % std::size(values)];
-    if (random() % 3 == 0) {  // a 16-bit field: a count or an id
-      bytes[at] = uint8_t(v);
-      bytes[at + 1] = uint8_t(v >> 8);
-      continue;
-    }
-    for (int b = 0; b < 4; ++b) bytes[at + b] = uint8_t(v >> (8 * b));
+  const uint32_t fields = 1 + c.Below(4);
+  for (uint32_t k = 0; k < fields && region->size >= 4; ++k) {
+    const size_t at = size_t(c.Below(uint32_t(region->size / 4))) * 4;
+    const uint32_t v = c.From(values);
+    const int width = c.OneIn(3) ? 2 : 4;  // a 16-bit field: a count or an id
+    for (int b = 0; b < width; ++b) bytes[at + b] = uint8_t(v >> (8 * b));
   }
   return size;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/module_generator.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/ico_builder.h"
 #include "tests/support/pe_builder.h"
@@ -108,8 +109,8 @@ Seeds BmpImportSeeds() {
   return seeds;
 }
 
-// Modules: PE32 and PE32+ with integer and text groups in two languages, and
-// a classic NE icon library.
+// Modules: PE32 and PE32+ with integer and text groups in two languages, a
+// classic NE icon library, and a set from the fuzz target's own generator.
 Seeds ModuleSeeds() {
   using namespace pk::test;
   Seeds seeds;
@@ -131,6 +132,10 @@ Seeds ModuleSeeds() {
                       .Add(kRtGroupIcon, false, 0, "DOC", GroupDirectory({{32, 32, 4, 0, 1}}))
                       .Build()
                       .bytes);
+  for (uint32_t seed = 1; seed <= 64; ++seed) {
+    pk::fuzz::Choices choices(seed);
+    seeds.push_back(pk::fuzz::GenerateModule(choices));
+  }
   return seeds;
 }
 

@@ -6,6 +6,11 @@
 # coverage (edges), and findings (crashes, timeouts, out-of-memory inputs),
 # which are kept under build/fuzz/campaign/<target>/findings/.
 #
+# With PROCS 1 the target runs in one process of its own instead: the fork
+# mode's short jobs each start afresh from a share of the corpus, which costs
+# most of a single process's time. A finding ends that process; the next one
+# goes on from the grown corpus until the time is up.
+#
 # usage: scripts/fuzz-campaign.sh [SECONDS_PER_TARGET] [PROCS] [TARGET...]
 #   (defaults: 600 seconds, one process per core, every target)
 # Set PK_FUZZ_MERGE=1 to fold the new inputs that add coverage back into
@@ -33,14 +38,28 @@ for t in "${targets[@]}"; do
   dict=()
   [ -f "$root/fuzz/dict/$name.dict" ] && dict=(-dict="$root/fuzz/dict/$name.dict")
   start=$(date +%s.%N)
-  "$build/bin/fuzz_$name" -fork="$procs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/findings/" \
-    "${dict[@]}" "$work/corpus" "$root/fuzz/corpus/$name" >"$work/log" 2>&1 || true
+  options=(-rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/findings/" "${dict[@]}")
+  if [ "$procs" -gt 1 ]; then
+    "$build/bin/fuzz_$name" -fork="$procs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+      -max_total_time="$seconds" "${options[@]}" "$work/corpus" "$root/fuzz/corpus/$name" >"$work/log" 2>&1 || true
+    # The fork mode's last report: "#EXECS: cov: EDGES ft: ... exec/s N ...".
+    last=$(grep -E '^#[0-9]+: cov:' "$work/log" | tail -1)
+    execs=$(sed -E 's/^#([0-9]+):.*/\1/' <<<"$last")
+    edges=$(sed -E 's/.* cov: ([0-9]+).*/\1/' <<<"$last")
+  else
+    : >"$work/log"
+    deadline=$(($(date +%s) + seconds))
+    while left=$((deadline - $(date +%s))) && [ "$left" -gt 0 ]; do
+      "$build/bin/fuzz_$name" -max_total_time="$left" -print_final_stats=1 "${options[@]}" \
+        "$work/corpus" "$root/fuzz/corpus/$name" >>"$work/log" 2>&1 && break
+      # An input of the corpus itself that fails would fail every start.
+      [ $((deadline - $(date +%s))) -lt $((left - 5)) ] || break
+    done
+    # Each process's executions, and the edges of the last report.
+    execs=$(awk '/^stat::number_of_executed_units:/ { n += $2 } END { print n + 0 }' "$work/log")
+    edges=$(grep -E '^#[0-9]+ .* cov: ' "$work/log" | tail -1 | sed -E 's/.* cov: ([0-9]+).*/\1/')
+  fi
   elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
-  # The fork mode's last report: "#EXECS: cov: EDGES ft: ... exec/s N ...".
-  last=$(grep -E '^#[0-9]+: cov:' "$work/log" | tail -1)
-  execs=$(sed -E 's/^#([0-9]+):.*/\1/' <<<"$last")
-  edges=$(sed -E 's/.* cov: ([0-9]+).*/\1/' <<<"$last")
   findings=$(find "$work/findings" -type f | wc -l)
   printf '%-12s %14s %10s %8s %9s\n' "$name" "${execs:-0}" "$(awk -v n="${execs:-0}" -v t="$elapsed" 'BEGIN { printf "%d", n / t }')" "${edges:-?}" "$findings"
   if [ "${PK_FUZZ_MERGE:-0}" = 1 ]; then

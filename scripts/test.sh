@@ -1,73 +1,163 @@
 #!/usr/bin/env bash
-# Every test suite of the project, in order: native, native with sanitizers,
-# the Windows build under 64-bit Wine, the 32-bit Windows build (compiled
-# only: these machines cannot run 32-bit programs) and make dist, the GUI end
-# to end (under code pages 936 and 1252), the installer and on a hostile
-# corpus under Xvfb, and a short fuzz run. Prints one line per suite and a
-# summary.
+# Every test suite of the project: the native unit tests (also with
+# sanitizers), the Windows build's tests under 64-bit Wine, the command line
+# on Linux against Wine, the 32-bit Windows build (compiled only: these
+# machines cannot run 32-bit programs) and make dist, the GUI end to end
+# (under code pages 936 and 1252), the installer and a hostile corpus under
+# Xvfb, and a short fuzz run.
+#
+# Builds run one after another, each on every core, and build only what the
+# suites run. A suite starts as soon as the builds above its line are done
+# and runs beside the rest: each has its own Wine prefix (a copy of one
+# prepared at the start) and its own display, so suites share no state. A
+# suite's output goes to build/test-logs/NAME.log and is shown when it
+# fails. Prints one line per build and per suite, with its time and the
+# processor time of what it ran (Wine's servers aside), which does not
+# depend on what else the machine is doing.
+#
+# A new suite is one line below: `suite NAME COMMAND...`, after the builds
+# it needs (`build PRESET [TARGET...]`, one at a time, from this script only).
+#   PK_SUITES="native fuzz" runs only those suites (the builds all run).
+#   PK_FUZZ_SECONDS sets the seconds per fuzz target (15).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
-export PK_WINEPREFIX=${PK_WINEPREFIX:-$root/build/wineprefix}
 fuzz_seconds=${PK_FUZZ_SECONDS:-15}
+logs=$root/build/test-logs
+rm -rf "$logs"
+mkdir -p "$logs"
+started=$(date +%s)
 
-stop_wine() {
-  if [ -d "$PK_WINEPREFIX" ]; then
-    WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true
+# One prefix is prepared (fonts, code page, settings) while the first build
+# runs; every suite that runs Wine makes its own copy of it on first use
+# (scripts/gui-env.sh) and its wineserver is stopped when the suite ends.
+export PK_WINEPREFIX_TEMPLATE=$root/build/wine/template
+prepare_wine() {
+  mkdir -p "$root/build/wine"
+  exec 9>>"$PK_WINEPREFIX_TEMPLATE.lock"
+  flock -x 9
+  (
+    export PK_WINEPREFIX=$PK_WINEPREFIX_TEMPLATE
+    source scripts/gui-env.sh
+    pk_gui_prepare >"$logs/wine-template.log" 2>&1
+    "$PK_WINESERVER" -k 2>/dev/null
+    "$PK_WINESERVER" -w 2>/dev/null
+    flock -u 9
+  ) &
+  exec 9>&-
+}
+
+elapsed() { echo $(($(date +%s) - $1)); }
+# The user and system seconds of a subshell's children, as `times` wrote them.
+cpu_of() { awk 'NR == 2 { for (i = 1; i <= 2; ++i) { split($i, p, "m"); n += p[1] * 60 + p[2] } } END { printf "%d", n }' "$1"; }
+report() {  # report KIND NAME STATUS SECONDS LOG CPU-SECONDS
+  local word=ok
+  [ "$3" -eq 0 ] || word=FAILED
+  printf '%-5s %-18s %-6s %4d s   cpu %4d s\n' "$1" "$2" "$word" "$4" "$6"
+  if [ "$3" -ne 0 ]; then
+    echo "----- last lines of $5"
+    tail -n 40 "$5" | sed 's/^/  /'
+    echo "-----"
   fi
 }
-trap stop_wine EXIT
 
-passed=0 failed=0 failures=()
-suite() {  # suite NAME COMMAND...
-  local name=$1; shift
-  echo "=== $name"
-  if "$@"; then
-    passed=$((passed + 1)); echo "=== $name: ok"
-  else
-    failed=$((failed + 1)); failures+=("$name"); echo "=== $name: FAILED"
-  fi
+# build PRESET [TARGETS...]: configures and builds in the foreground.
+build() {
+  local preset=$1 t0
+  shift
+  t0=$(date +%s)
+  local log=$logs/build-$preset.log
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  (
+    cmake --preset "$preset" >"$log" 2>&1 && cmake --build "build/$preset" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
+    status=$?
+    times >"$logs/build-$preset.times"
+    exit $status
+  )
+  local status=$?
+  echo $status >"$logs/build-$preset.status"
+  report build "$preset" $status "$(elapsed "$t0")" "$log" "$(cpu_of "$logs/build-$preset.times")"
+  [ $status -eq 0 ] || build_failures+=("$preset")
+}
+built() { [ "$(cat "$logs/build-$1.status" 2>/dev/null)" = 0 ]; }
+
+# suite NAME COMMAND...: runs the suite in the background.
+suite() {
+  local name=$1
+  shift
+  if [ -n "${PK_SUITES:-}" ] && [[ " $PK_SUITES " != *" $name "* ]]; then return 0; fi
+  (
+    t0=$(date +%s)
+    export PK_WINEPREFIX=$root/build/wine/$name
+    rm -rf "$PK_WINEPREFIX"
+    ("$@") >"$logs/$name.log" 2>&1 </dev/null
+    status=$?
+    if [ -d "$PK_WINEPREFIX" ]; then
+      WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
+    fi
+    times >"$logs/$name.times"
+    echo "$status $(elapsed "$t0")" >"$logs/$name.result"
+    report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log" "$(cpu_of "$logs/$name.times")"
+  ) &
+  suites+=("$name")
 }
 
-build() {  # build PRESET [TARGETS...]
-  local preset=$1; shift
-  cmake --preset "$preset" >/dev/null && cmake --build "build/$preset" -j"$jobs" "$@"
-}
 ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 "${@:2}"; }
-
-build_and_test() { build "$1" && ctest_in "$1"; }
-suite native build_and_test native
-suite native-asan build_and_test native-asan
 # The Windows tests include GUI tests (and a list-box cross-check), so they
 # run on a private Xvfb with the Chinese fonts in the prefix.
 win64_under_wine() {
-  build win64 || return 1
   (
     source scripts/gui-env.sh
     trap pk_gui_stop EXIT
-    pk_gui_prepare && pk_gui_start_xvfb && ctest_in win64
+    pk_gui_prepare && pk_gui_start_xvfb && ctest_in win64 "$@"
   )
 }
-suite win64-wine win64_under_wine
+
+suites=() build_failures=()
+prepare_wine
+
+build native
+suite native ctest_in native
+
+build win64
+suite win64-wine win64_under_wine -E bitmap_interop
+suite win64-interop ctest_in win64 -R bitmap_interop
 suite cli-linux-vs-wine tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
-suite win32-build build win32
-# make dist as a test build: the 32-bit installer, zip, .deb and manifests.
-suite dist python3 tests/dist/run.py
-suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
-suite static-link scripts/check-static.sh build/win32 build/win64
-if [ -x tests/e2e/run.sh ]; then
-  suite gui-e2e tests/e2e/run.sh "$root/build/win64"
-  # The same under code page 1252, in a prefix of its own.
-  suite gui-e2e-1252 env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX="$root/build/wineprefix-1252" tests/e2e/run.sh "$root/build/win64"
-fi
+suite gui-e2e tests/e2e/run.sh "$root/build/win64" program
+suite gui-e2e-modules tests/e2e/run.sh "$root/build/win64" modules
+# The program's own commands under code page 1252, beside a 936 prefix that
+# draws the reference buttons.
+suite gui-e2e-1252 env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX_936="$root/build/wine/gui-e2e-1252-936" \
+  tests/e2e/run.sh "$root/build/win64" program
 # The 64-bit installer in a fresh prefix: install, update on Exit, uninstall.
 suite gui-install tests/e2e/install.sh "$root/build/win64"
 # The program opens a hostile corpus, file after file, in one running window.
 suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
+
+build fuzz $(scripts/fuzz.sh --targets)
 suite fuzz scripts/fuzz.sh "$fuzz_seconds"
 
+build native-asan
+suite native-asan ctest_in native-asan
+
+# The shipped 32-bit program is compiled, not run.
+build win32 Pixelkite NubUpdater pixelkite
+suite win32-build built win32
+suite updater-imports tests/updater/check_imports.sh build/win32 build/win64
+suite static-link scripts/check-static.sh build/win32 build/win64
+# make dist as a test build: the 32-bit installer, zip, .deb and manifests.
+suite dist python3 tests/dist/run.py
+
+wait
+passed=0 failed=0 failures=()
+for name in "${suites[@]}"; do
+  read -r status _ <"$logs/$name.result" 2>/dev/null || status=1
+  if [ "$status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)) failures+=("$name"); fi
+done
 echo
+[ ${#build_failures[@]} -gt 0 ] && echo "failed builds: ${build_failures[*]}"
 [ ${#failures[@]} -gt 0 ] && echo "failed suites: ${failures[*]}"
-echo "suites: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+echo "suites: $passed passed, $failed failed, in $(elapsed "$started") s (logs: build/test-logs/)"
+[ "$failed" -eq 0 ] && [ ${#build_failures[@]} -eq 0 ]

@@ -69,7 +69,10 @@ std::string Url::Text() const {
   bool defaultPort = port == (scheme == Scheme::Https ? 443 : 80);
   std::string text = scheme == Scheme::Https ? "https://" : "http://";
   text += host;
-  if (!defaultPort) text += ":" + std::to_string(port);
+  if (!defaultPort) {
+    text += ':';
+    text += std::to_string(port);
+  }
   return text + path;
 }
 
@@ -113,7 +116,7 @@ UrlError ParseUrl(std::string_view text, Url* out) {
   if (url.scheme == Scheme::Http && !IsLoopback(host)) return UrlError::PlainHttpOffLoopback;
   url.host = std::string(host);
   url.path = path.empty() ? "/" : std::string(path);
-  if (url.path.front() != '/') url.path.insert(0, "/");
+  if (url.path.front() != '/') url.path = "/" + url.path;
   *out = std::move(url);
   return UrlError::None;
 }

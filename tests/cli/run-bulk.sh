@@ -33,6 +33,20 @@ expect_grep "named text file" '"error": "not an icon file or a module"' "$work/o
 expect_grep "named text file reported" "notes.txt: not an icon file or a module" "$work/err"
 no_grep "folder text file quiet" "notes.dll" "$work/err"
 if [ -f "$in/sub/editor.scr" ]; then expect_grep "module in sub-folder" '"kind": "module"' "$work/out"; fi
+# The document parses, whatever the names hold: every Windows path has
+# backslashes, and a Linux name may hold them, quotes and control characters.
+odd="$work/json-in"
+mkdir -p "$odd"
+[ "$native" = yes ] && cp "$ico" "$odd/"$'back\\slash "quoted"\ttab.ico'
+cp "$ico" "$odd/plain.ico"
+check "list odd names" 0 "${pk[@]}" list --json "$odd"
+cp "$work/out" "$work/odd.json"
+check "json parses, names intact" 0 python3 -c '
+import json, os, sys
+files = [f["file"] for f in json.load(open(sys.argv[1], encoding="utf-8", errors="replace"))["files"]]
+names = sorted(os.path.basename(f.replace("\\", "/")) if sys.argv[2] != "yes" else os.path.basename(f) for f in files)
+want = sorted(n for n in os.listdir(sys.argv[3]))
+sys.exit(0 if names == want else "%r != %r" % (names, want))' "$work/odd.json" "$native" "$odd"
 
 # extract -d: the folder recursively, into ico, png and bmp.
 check "bulk ico" 0 "${pk[@]}" extract "$in" -r -d "$work/bulk-ico" --quiet

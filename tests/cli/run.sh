@@ -68,6 +68,12 @@ check "extract ico" 0 "${pk[@]}" extract "$ico" -o "$work/copy.ico"
 check "list copy" 0 "${pk[@]}" list "$work/copy.ico"
 expect_grep "copy listed" " 4 bpp  DIB  296 bytes" "$work/out"
 check "extract without -o" 2 "${pk[@]}" extract "$ico"
+# 32-bit icons with alpha and no mask, or half a mask, as the system takes them.
+data=$here/../data/ico
+check "list alpha icons without a whole mask" 0 "${pk[@]}" list "$data/alpha-no-mask.ico" "$data/alpha-short-mask.ico"
+expect_grep "alpha icon listed" "32x32   32 bpp  DIB  4136 bytes" "$work/out"
+check "extract them as png and bmp" 0 "${pk[@]}" extract "$data/alpha-no-mask.ico" "$data/alpha-short-mask.ico" -d "$work/alpha" --format png
+check "and as bmp" 0 "${pk[@]}" extract "$data/alpha-short-mask.ico" -o "$work/alpha.bmp"
 
 # Refused files: status 1 and the message, "caption: text", on standard error.
 printf '\x00\x00\x02\x00\x01\x00' >"$work/cursor.ico"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Files for the end-to-end run, and the comparisons it needs.
 
-  files.py make DIR SAMPLE.ico     write the test files into DIR
+  files.py make DIR                write the test files into DIR
   files.py image FILE.ico INDEX    print the bytes of one image as hex (with
                                    biSizeImage cleared, as the writer stores it)
   files.py count FILE.ico          print the number of images
@@ -60,7 +60,7 @@ def ico(images):
     return out + b"".join(d for _, _, d in images)
 
 
-def make(folder, sample):
+def make(folder):
     def write(name, data):
         with open(f"{folder}/{name}", "wb") as f:
             f.write(data)
@@ -76,14 +76,12 @@ def make(folder, sample):
     write("os2.bmp", bytes(os2))
     # An icon whose first image is 32 x 32 at 4 bits, with two more behind it.
     write("four.ico", ico([(32, 4, icon_image(32, 4)), (16, 8, icon_image(16, 8)), (48, 24, icon_image(48, 24))]))
-    # The reader refuses the last image, whose mask is cut short; the shell's
-    # extraction only reads the image it shows. (A file whose directory points
-    # past its end is not given to the shell at all.)
-    data = bytearray(open(sample, "rb").read())
-    count = struct.unpack_from("<H", data, 4)[0]
-    size_at = 6 + 16 * (count - 1) + 8
-    struct.pack_into("<I", data, size_at, struct.unpack_from("<I", data, size_at)[0] - 4)
-    write("short-mask.ico", bytes(data[:-4]))
+    # The reader refuses the last image, a 24-bit one whose mask is cut short
+    # (a 32-bit one it would take, as the system does); the shell's extraction
+    # only reads the image it shows. (A file whose directory points past its
+    # end is not given to the shell at all.)
+    write("short-mask.ico", ico([(32, 4, icon_image(32, 4)), (16, 8, icon_image(16, 8)),
+                                 (48, 24, icon_image(48, 24)[:-4])]))
     write("text.exe", b"This is a text file, not a module.\r\n")
     # A 16-bit (NE) module header: the system does not open these as data.
     ne = bytearray(0x80)
@@ -114,8 +112,8 @@ def clip_matches(clip_path, bmp_path):
 
 
 def main(argv):
-    if len(argv) == 4 and argv[1] == "make":
-        make(argv[2], argv[3])
+    if len(argv) == 3 and argv[1] == "make":
+        make(argv[2])
     elif len(argv) == 4 and argv[1] == "image":
         print(images(argv[2])[int(argv[3])].hex())
     elif len(argv) == 3 and argv[1] == "count":

@@ -248,7 +248,7 @@ void AddIconFiles(Corpus& c) {
       {"colour-rows-short", IcoOf(shortRows), "kIcoBindFailed"},
       {"mask-missing", IcoOf(DibImage(32, 32, 4, {.withMask = false})), "kIcoBindFailed"},
       {"mask-short", IcoOf(shortMask), "kIcoBindFailed"},
-      {"mask-missing-32-bit", IcoOf(DibImage(32, 32, 32, {.withMask = false})), "kIcoBindFailed"},
+      {"mask-missing-32-bit", IcoOf(DibImage(32, 32, 32, {.withMask = false})), nullptr},
       {"clr-used-huge", IcoOf(DibImage(32, 32, 8, {.clrUsed = 0x12345678, .tableEntries = 0})), "kIcoBindFailed"},
       {"bit-count-2", IcoOf(DibImage(32, 32, 2)), nullptr},
       {"bit-count-30000", IcoOf(Cut(DibImage(1, 1, 30000), 1000)), "kIcoBindFailed"},

@@ -228,6 +228,13 @@ TEST_F(BitmapIconTest, ClipboardGetsTheImageWithItsTrueHeight) {
   StoreI32(expected.data() + 8, 32);
   EXPECT_EQ(*block, expected);
   EXPECT_EQ(image.Header().biHeight, 64);
+  // An odd doubled height is halved as the format halves it: 33 gives 16.
+  image.AssignData(test::DibImage(16, 16, 4, {.heightField = 33}));
+  ASSERT_TRUE(BindIconImage(&image));
+  ASSERT_TRUE(CopyImageToClipboard(image));
+  block = platform::ReadClipboard(platform::kClipboardFormatDib);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(LoadI32(block->data() + 8), 16);
 }
 
 TEST_F(BitmapIconTest, CopyingAnImageWithoutBytesLeavesTheClipboardEmpty) {

@@ -9,10 +9,12 @@
 #include <set>
 
 #include "cli/commands.h"
+#include "codec/icon_set.h"
 #include "codec/file_kind.h"
 #include "codec/safe_name.h"
 #include "platform/directory.h"
 #include "platform/message_box.h"
+#include "platform/png.h"
 #include "tests/support/ico_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
@@ -87,6 +89,12 @@ TEST(FileKind, ContentFirstThenTheExtension) {
   const ByteVector text = {'h', 'e', 'l', 'l', 'o', '\n'};
   const ByteVector cursor = {0, 0, 2, 0, 1, 0};
   const ByteVector emptyIco = {0, 0, 1, 0, 0, 0};
+  // Icon directories whose first entry is not one, and a "BM" with its
+  // reserved words set: no kind of their own.
+  ByteVector entryReserved = ico, overDirectory = ico, bmpReserved = bmp;
+  entryReserved[6 + 3] = 1;
+  StoreU32(&overDirectory[6 + 12], 6 + 15);
+  bmpReserved[8] = 1;
   struct Case {
     const ByteVector* bytes;
     const char* extension;
@@ -97,6 +105,8 @@ TEST(FileKind, ContentFirstThenTheExtension) {
       {&text, "dll", FileKind::Module},   {&text, "txt", FileKind::Unknown},   {&text, "ico", FileKind::IconFile},
       {&dosStub, "exe", FileKind::Module}, {&dosStub, "png", FileKind::Unknown}, {&cursor, "ico", FileKind::IconFile},
       {&cursor, "cur", FileKind::Unknown}, {&emptyIco, "bin", FileKind::Unknown}, {&text, "OCX", FileKind::Unknown},
+      {&entryReserved, "bin", FileKind::Unknown}, {&overDirectory, "bin", FileKind::Unknown},
+      {&bmpReserved, "bin", FileKind::Unknown},
   };
   for (const Case& c : cases) {
     const ByteVector& b = *c.bytes;
@@ -227,17 +237,45 @@ TEST_F(BulkExtractTest, AFailingFileDoesNotStopTheOthers) {
   // A group naming an icon the module lacks.
   Write("missing.dll", PeBuilder().Icon(1, DibImage(16, 16, 4)).Group(ById(9), GroupDirectory({{16, 16, 4, 0, 7}})).Build().bytes);
   Write("readme.txt", {'h', 'i'});
-  Write("also.ico", test::IcoBuilder().Add(DibImage(16, 16, 8)).Add(test::PngImage(24, 24)).Build());
+  Write("also.ico", test::IcoBuilder().Add(DibImage(16, 8, 8)).Add(test::PngImage(24, 40)).Build());
   EXPECT_EQ(Bulk({"good.dll", "broken.ico", "missing.dll", "readme.txt", "also.ico", "absent.dll"}, "out",
                  cli::OutputFormat::Png),
             cli::kExitFailed);
   EXPECT_EQ(NamesIn("out"), (std::set<std::string>{"good_1_16x16_4.png", "good_1_32x32_32.png", "good_1_48x48_32.png",
                                                    "good_2_16x16_4.png", "good_2_32x32_32.png", "good_2_48x48_32.png",
-                                                   "also_16x16_8.png", "also_24x24_32.png"}));
-  // The PNG image is written as stored.
+                                                   "also_16x8_8.png", "also_24x40_32.png"}));
+  // The PNG image is written as stored, a DIB image encoded at its own size.
   EXPECT_EQ(test::TempDir::Read(dir_.Path("out/good_1_48x48_32.png")), test::PngImage(48, 48));
+  auto encoded = platform::DecodePng(test::TempDir::Read(dir_.Path("out/also_16x8_8.png")));
+  ASSERT_TRUE(encoded);
+  EXPECT_EQ(encoded->width, 16);
+  EXPECT_EQ(encoded->height, 8);
   // The broken icon file spoke in the codec's words, with its path as caption.
   EXPECT_NE(std::find(messages_.captions.begin(), messages_.captions.end(), dir_.Path("broken.ico")), messages_.captions.end());
+}
+
+// What `list` prints of each image, in lines and in JSON: no field taken from
+// its neighbour.
+TEST(ListOutput, EachImageWithItsOwnWidthHeightAndDepth) {
+  auto set = NewIconSet(2);
+  ASSERT_TRUE(set);
+  for (auto [i, bytes] : {std::pair{0, DibImage(20, 12, 4)}, std::pair{1, test::PngImage(24, 40)}}) {
+    ASSERT_TRUE(set->images[i].AssignData(Bytes(bytes)));
+    ASSERT_TRUE(BindIconImage(&set->images[i]));
+  }
+  set->imageCount = 2;
+  std::FILE* out = std::tmpfile();
+  ASSERT_TRUE(out);
+  cli::PrintImageLines(out, *set, "");
+  cli::PrintImagesJson(out, *set);
+  std::rewind(out);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), out));
+  std::fclose(out);
+  EXPECT_NE(text.find("#0     20x12    4 bpp  DIB  " + std::to_string(set->images[0].dataSize) + " bytes"), std::string::npos) << text;
+  EXPECT_NE(text.find("#1     24x40   32 bpp  PNG"), std::string::npos) << text;
+  EXPECT_NE(text.find("{\"index\": 0, \"width\": 20, \"height\": 12, \"bitsPerPixel\": 4, \"format\": \"DIB\""), std::string::npos) << text;
+  EXPECT_NE(text.find("{\"index\": 1, \"width\": 24, \"height\": 40, \"bitsPerPixel\": 32, \"format\": \"PNG\""), std::string::npos) << text;
 }
 
 TEST_F(BulkExtractTest, EachIconAsTheSingleExtractionWritesIt) {

@@ -131,6 +131,22 @@ TEST(ConvertDib, AShortSourceTableIsFilledWithBlack) {
   c = Convert(p, 4, 1, 8, false);
   EXPECT_EQ(Entry(c.table(), 1), 0x00FF00u);
   EXPECT_EQ(Entry(c.table(), 2), 0u);
+  // A count past 256 is taken as 256, as the system takes it: the rows lie
+  // behind a whole table. A block that holds one entry there is refused, so
+  // no colour is ever taken from the pixel rows; with the table, the second
+  // pixel has the second entry's colour.
+  p.clrUsed = 16385;
+  p.colors = {0xFF0000};
+  p.pixel = [](int32_t x, int32_t) { return uint32_t(x); };
+  EXPECT_FALSE(Convert(p, 4, 1, 24, false).dib);
+  p.colors.assign(256, 0x0000FF);
+  p.colors[0] = 0xFF0000;
+  for (uint32_t bits : {24u, 8u}) {
+    c = Convert(p, 4, 1, bits, false);
+    ASSERT_TRUE(c.dib) << bits;
+    const uint32_t second = bits == 8 ? Entry(c.table(), c.Pixel(1, 0)) : c.Pixel(1, 0);
+    EXPECT_EQ(second, 0x0000FFu) << bits;
+  }
 }
 
 TEST(ConvertDib, StretchRepeatsOrDropsWholePixelsAndCopyCropsOrPads) {

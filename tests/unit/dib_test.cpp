@@ -136,22 +136,47 @@ TEST(BindIconImage, OddHeightTruncatesAndPlanesMultiply) {
 }
 
 TEST(BindIconImage, RefusesImagesWhosePartsDoNotFit) {
-  std::vector<uint8_t> whole = test::DibImage(32, 32, 8);
-  struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
-      {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39)},
-      {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500)},
-      {"mask cut by one byte", std::vector<uint8_t>(whole.begin(), whole.end() - 1)},
-      {"no mask", test::DibImage(32, 32, 8, {.withMask = false})},
-      {"colour table far larger than the bytes", test::DibImage(4, 4, 24, {.clrUsed = 0x12345678, .tableEntries = 0})},
-      {"huge width", test::DibImage(1, 1, 32, {}) },
-      {"negative height", test::DibImage(4, 4, 8, {.heightField = -8})},
+  std::vector<uint8_t> whole = test::DibImage(32, 32, 8), whole32 = test::DibImage(16, 16, 32);
+  struct Case { const char* what; std::vector<uint8_t> bytes; ImageFault fault; } cases[] = {
+      {"shorter than a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 39), ImageFault::HeaderSize},
+      {"header of 39 bytes", whole, ImageFault::HeaderSize},
+      {"header longer than the image", whole, ImageFault::HeaderSize},
+      {"colour table cut", std::vector<uint8_t>(whole.begin(), whole.begin() + 500), ImageFault::PartsOutside},
+      {"mask cut by one byte", std::vector<uint8_t>(whole.begin(), whole.end() - 1), ImageFault::PartsOutside},
+      {"no mask", test::DibImage(32, 32, 8, {.withMask = false}), ImageFault::PartsOutside},
+      {"colour table far larger than the bytes", test::DibImage(4, 4, 24, {.clrUsed = 0x12345678, .tableEntries = 0}),
+       ImageFault::PartsOutside},
+      {"huge width", test::DibImage(1, 1, 32, {}), ImageFault::RowTooLong},
+      {"negative height", test::DibImage(4, 4, 8, {.heightField = -8}), ImageFault::NegativeSize},
   };
+  StoreU32(cases[1].bytes.data(), 39);
+  StoreU32(cases[2].bytes.data(), uint32_t(whole.size() + 1));
   // A width field claiming 2^30 pixels on a one-pixel image.
-  StoreU32(cases[5].bytes.data() + 4, 1u << 30);
+  StoreU32(cases[7].bytes.data() + 4, 1u << 30);
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
     auto image = ImageOf(c.bytes);
-    EXPECT_FALSE(BindIconImage(&image));
+    auto bound = BindIconImage(&image);
+    ASSERT_FALSE(bound);
+    EXPECT_EQ(bound.reason(), c.fault);
+  }
+  // The system takes a 32-bit image whose mask is missing or short, but not
+  // one whose colour rows are; other depths need their whole mask.
+  std::vector<uint8_t> alpha = test::DibImage(16, 16, 32, {.withMask = false});
+  struct Fit { const char* what; std::vector<uint8_t> bytes; bool binds; } fits[] = {
+      {"32 bits, no mask", alpha, true},
+      {"32 bits, mask cut by one byte", std::vector<uint8_t>(whole32.begin(), whole32.end() - 1), true},
+      {"32 bits, colour rows cut by one byte", std::vector<uint8_t>(alpha.begin(), alpha.end() - 1), false},
+      {"16 bits on 2 planes, no mask", test::DibImage(16, 16, 16, {.planes = 2, .withMask = false}), false},
+      {"24 bits, no mask", test::DibImage(16, 16, 24, {.withMask = false}), false},
+  };
+  for (auto& f : fits) {
+    SCOPED_TRACE(f.what);
+    auto image = ImageOf(f.bytes);
+    ASSERT_EQ(bool(BindIconImage(&image)), f.binds);
+    if (f.binds) {
+      EXPECT_EQ(image.andBits - image.data.get(), 40 + 16 * 64);
+    }
   }
   EXPECT_FALSE(BindIconImage(nullptr));
   IconSetImage empty;
@@ -179,6 +204,21 @@ TEST(BindIconImage, DecoderFindsTheRowsWhereBindingDoesBehindAWrappedTable) {
                   0xFF000000u | uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0]);
       }
   }
+}
+
+// Images the binding takes but the decoder cannot show: none, never a guess.
+TEST(DecodeDibIcon, RefusesWhatItCannotRead) {
+  struct Case { const char* what; std::vector<uint8_t> bytes; } cases[] = {
+      {"two planes", test::DibImage(4, 4, 4, {.planes = 2})},
+      {"compressed rows", test::DibImage(4, 4, 8)},
+      {"2 bits per pixel", test::DibImage(4, 4, 2)},
+      {"no pixels", test::DibImage(0, 4, 8)},
+      {"header of 39 bytes", test::DibImage(4, 4, 8)},
+  };
+  StoreU32(cases[1].bytes.data() + 16, 1);  // BI_RLE8
+  StoreU32(cases[4].bytes.data(), 39);
+  EXPECT_TRUE(platform::DecodeDibIcon(test::DibImage(4, 4, 8)));
+  for (const Case& c : cases) EXPECT_FALSE(platform::DecodeDibIcon(c.bytes)) << c.what;
 }
 
 TEST(BindIconImage, DescribesPngImagesFromTheirHeader) {
@@ -234,17 +274,35 @@ TEST(IconHandleFromImage, MakesIconsOfDibAndPngImages) {
 }
 
 TEST(IconHandleFromImage, DrawsColourThroughTheMask) {
-  // 1 x 1, 24-bit red; then the same with its mask bit set (transparent).
-  auto bytes = test::DibImage(1, 1, 24);
-  bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
-  bytes[44] = 0x00;                                       // mask: opaque
-  auto opaque = ImageOf(bytes);
-  ASSERT_TRUE(BindIconImage(&opaque));
-  auto icon = IconHandleFromImage(&opaque);
-  ASSERT_TRUE(icon);
-  auto picture = platform::IconPicture(icon.get());
-  ASSERT_EQ(picture.pixels.size(), 1u);
-  EXPECT_EQ(picture.pixels[0], 0xFFFF0000u);
+  // One red pixel with its mask bit clear (opaque) or set (transparent). A
+  // 32-bit image takes its own alpha, unless every alpha is 0: then the mask,
+  // and when the mask is missing or short, none at all.
+  struct Case { uint16_t bits; uint8_t alpha; uint8_t mask; size_t maskBytes; uint32_t shown; } cases[] = {
+      {24, 0, 0x00, 4, 0xFFFF0000u},    {24, 0, 0x80, 4, 0x00000000u},
+      {32, 0, 0x00, 4, 0xFFFF0000u},    {32, 0, 0x80, 4, 0x00000000u},
+      {32, 0xFF, 0x80, 4, 0xFFFF0000u}, {32, 0xFF, 0x80, 0, 0xFFFF0000u},
+      {32, 0, 0x80, 0, 0xFFFF0000u},    {32, 0, 0x80, 3, 0xFFFF0000u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, alpha " << int(c.alpha) << ", mask " << int(c.mask)
+                                    << " in " << c.maskBytes << " bytes");
+    auto bytes = test::DibImage(1, 1, c.bits);
+    bytes[40] = 0x00; bytes[41] = 0x00; bytes[42] = 0xFF;  // blue, green, red
+    if (c.bits == 32) bytes[43] = c.alpha;
+    bytes[44] = c.mask;
+    bytes.resize(44 + c.maskBytes);
+    auto image = ImageOf(bytes);
+    ASSERT_TRUE(BindIconImage(&image));
+    auto icon = IconHandleFromImage(&image);
+    ASSERT_TRUE(icon);
+    auto picture = platform::IconPicture(icon.get());
+    ASSERT_EQ(picture.pixels.size(), 1u);
+    // A transparent pixel's colour is the system's business.
+    if ((c.shown >> 24) == 0)
+      EXPECT_EQ(picture.pixels[0] >> 24, 0u);
+    else
+      EXPECT_EQ(picture.pixels[0], c.shown);
+  }
 }
 
 }  // namespace

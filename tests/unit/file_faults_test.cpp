@@ -151,7 +151,9 @@ TEST(FileFaults, EveryWriterSurvivesEachFailingCallWithItsMessage) {
             // behind, already while the message shows.
             const std::vector<std::string> kept = existing ? std::vector<std::string>{w.target}
                                                            : std::vector<std::string>{};
-            if (existing) EXPECT_EQ(test::TempDir::Read(path), previous);
+            if (existing) {
+              EXPECT_EQ(test::TempDir::Read(path), previous);
+            }
             EXPECT_EQ(dir.Files(), kept);
             EXPECT_EQ(filesWhileShown, kept);
           });

@@ -30,7 +30,9 @@ class IcoFileTest : public testing::Test {
     platform::MemoryFile memory(bytes);
     auto fromMemory = ReadIconFile(memory, path_.c_str());
     EXPECT_FALSE(fromMemory);
-    if (!set && !fromMemory) EXPECT_EQ(set.reason(), fromMemory.reason());
+    if (!set && !fromMemory) {
+      EXPECT_EQ(set.reason(), fromMemory.reason());
+    }
     return set ? IcoFault::OpenFailed : set.reason();
   }
   test::TempDir dir_;
@@ -54,6 +56,19 @@ TEST_F(IcoFileTest, ReadsEveryImageAsStored) {
   EXPECT_EQ(set->images[1].bitCount, 32u);
   EXPECT_EQ(set->images[2].format, ImageFormat::Png);
   EXPECT_EQ(set->images[2].width, 256);
+  // Icons other programs keep among their test files: 32-bit images with
+  // alpha and no mask, or half a mask. The system takes them, and so do we.
+  for (const char* name : {"alpha-no-mask.ico", "alpha-short-mask.ico"}) {
+    SCOPED_TRACE(name);
+    auto kept = LoadIconFile((std::string(PK_SOURCE_DIR) + "/tests/data/ico/" + name).c_str());
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->imageCount, 1u);
+    auto picture = platform::DecodeIconImage(kept->images[0].bytes());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels[0] >> 24, 0u);                // a corner, clear by its alpha
+    EXPECT_EQ(picture->pixels[16 * 32 + 16] >> 24, 0xFFu);  // the middle
+  }
+  EXPECT_TRUE(messages_.messages.empty());
 }
 
 TEST_F(IcoFileTest, DirectoryFieldsThatContradictTheImageAreIgnored) {
@@ -99,12 +114,22 @@ TEST_F(IcoFileTest, MalformedFilesAreRefusedWithTheirMessage) {
   };
   auto badCrc = PngImage(16, 16);
   badCrc[29] ^= 1;
-  auto zeroSize = PngImage(1, 1);
-  StoreU32(zeroSize.data() + 16, 0);
-  // Re-seal the CRC so only the size is wrong.
-  uint32_t crc = Crc32(Bytes(zeroSize.data() + 12, 17));
-  for (int i = 0; i < 4; ++i) zeroSize[29 + i] = uint8_t(crc >> (24 - 8 * i));
-  std::pair<const char*, std::vector<uint8_t>> pngCases[] = {{"png header crc", badCrc}, {"png 0 x 1", zeroSize}};
+  // IHDR fields changed, the CRC sealed again so only the field is wrong.
+  auto ihdr = [](size_t at, std::vector<uint8_t> value) {
+    auto png = PngImage(1, 1);
+    std::copy(value.begin(), value.end(), png.begin() + long(at));
+    uint32_t crc = Crc32(Bytes(png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+  };
+  std::pair<const char*, std::vector<uint8_t>> pngCases[] = {
+      {"png header crc", badCrc},
+      {"png 0 x 1", ihdr(16, {0, 0, 0, 0})},
+      {"png 2^31 wide", ihdr(16, {0x80, 0, 0, 0})},
+      {"png 2^31 high", ihdr(20, {0x80, 0, 0, 0})},
+      {"png rgb of 4 bits", ihdr(24, {4, 2})},
+      {"png colour type 7", ihdr(24, {8, 7})},
+  };
   for (auto& [what, bytes] : pngCases) {
     SCOPED_TRACE(what);
     messages_.messages.clear();
@@ -203,6 +228,9 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
                       .Add(DibImage(48, 48, 24, {.sizeImage = 6912}))
                       .Add(DibImage(64, 64, 32))
                       .Add(PngImage(256, 256))
+                      .Add(DibImage(20, 12, 4))
+                      .Add(PngImage(24, 40))
+                      .Add(DibImage(8, 8, 2, {.planes = 2}))
                       .Build();
   auto set = Load(original);
   ASSERT_TRUE(set);
@@ -224,14 +252,26 @@ TEST_F(IcoFileTest, RoundTripKeepsEveryByteButBiSizeImage) {
     }
     EXPECT_EQ(before, after);  // a PNG is written back untouched
   }
-  // The PNG's entry is described from its own header: 256 is written as 0.
+  // Each entry describes its image from the image's own header (a PNG from
+  // IHDR); 256 is written as 0, and no field is taken from its neighbour.
   auto bytes = test::TempDir::Read(out);
-  const uint8_t* png = bytes.data() + 6 + 16 * 6;
-  EXPECT_EQ(png[0], 0);
-  EXPECT_EQ(png[1], 0);
-  EXPECT_EQ(png[2], 0);
-  EXPECT_EQ(LoadU16(png + 4), 1);
-  EXPECT_EQ(LoadU16(png + 6), 32);
+  struct Entry { uint8_t width, height, colors; uint16_t planes, bits; } entries[] = {
+      {16, 16, 2, 1, 1}, {16, 16, 16, 1, 4}, {24, 24, 0, 1, 8}, {32, 32, 0, 1, 16}, {48, 48, 0, 1, 24},
+      {64, 64, 0, 1, 32}, {0, 0, 0, 1, 32},  {20, 12, 16, 1, 4}, {24, 40, 0, 1, 32}, {8, 8, 16, 2, 2},
+  };
+  ASSERT_EQ(set->imageCount, std::size(entries));
+  for (uint32_t i = 0; i < set->imageCount; ++i) {
+    SCOPED_TRACE(i);
+    const uint8_t* e = bytes.data() + 6 + 16 * i;
+    EXPECT_EQ(e[0], entries[i].width);
+    EXPECT_EQ(e[1], entries[i].height);
+    EXPECT_EQ(e[2], entries[i].colors);
+    EXPECT_EQ(e[3], 0);
+    EXPECT_EQ(LoadU16(e + 4), entries[i].planes);
+    EXPECT_EQ(LoadU16(e + 6), entries[i].bits);
+    EXPECT_EQ(LoadU32(e + 8), set->images[i].dataSize);
+    EXPECT_EQ(LoadU32(e + 12), ImageFileOffset(*set, i));
+  }
 }
 
 TEST_F(IcoFileTest, EmptyRecordIsWrittenAsTheHeaderAlone) {

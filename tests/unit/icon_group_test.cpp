@@ -87,23 +87,34 @@ TEST_P(IconGroupTest, AnEmptyGroupIsAnEmptyRecord) {
 TEST_P(IconGroupTest, RefusedWithoutAMessage) {
   const ByteVector image = DibImage(16, 16, 4);
   ByteVector cut = GroupDirectory({{16, 16, 4, 0, 1}, {16, 16, 4, 0, 1}}, 3);
+  ByteVector lessThanAnEntryShort = cut;
+  lessThanAnEntryShort.resize(cut.size() + 8);  // three entries of 12 bytes would fit
   struct Case {
     const char* what;
     ByteVector group;
     ResourceName name;
+    GroupFault fault;
   };
   const Case cases[] = {
-      {"group missing", GroupDirectory({{16, 16, 4, 0, 1}}), ResourceName::FromId(9)},
-      {"text group missing", GroupDirectory({{16, 16, 4, 0, 1}}), ResourceName::FromText("NOPE")},
-      {"image id missing", GroupDirectory({{16, 16, 4, 0, 1}, {16, 16, 4, 0, 6}}), ResourceName::FromId(1)},
-      {"count larger than the directory", cut, ResourceName::FromId(1)},
-      {"directory shorter than its header", ByteVector{0, 0, 1, 0}, ResourceName::FromId(1)},
+      {"group missing", GroupDirectory({{16, 16, 4, 0, 1}}), ResourceName::FromId(9), GroupFault::GroupMissing},
+      {"text group missing", GroupDirectory({{16, 16, 4, 0, 1}}), ResourceName::FromText("NOPE"), GroupFault::GroupMissing},
+      {"image id missing", GroupDirectory({{16, 16, 4, 0, 1}, {16, 16, 4, 0, 6}}), ResourceName::FromId(1),
+       GroupFault::ImageMissing},
+      {"count larger than the directory", cut, ResourceName::FromId(1), GroupFault::DirectoryShort},
+      {"count larger than the directory by 6 bytes", lessThanAnEntryShort, ResourceName::FromId(1),
+       GroupFault::DirectoryShort},
+      {"directory shorter than its header", ByteVector{0, 0, 1, 0}, ResourceName::FromId(1), GroupFault::DirectoryShort},
   };
   for (const Case& c : cases) {
     messages_.messages.clear();
     auto module = Builder().Icon(1, image).Group(ById(1), c.group).Build();
     EXPECT_FALSE(Load(module.bytes, c.name)) << c.what;
     EXPECT_TRUE(messages_.messages.empty()) << c.what;
+    auto opened = platform::OpenModuleAsData(path_.c_str());
+    ASSERT_TRUE(opened) << c.what;
+    auto read = ReadIconGroup(*opened, path_.c_str(), c.name);
+    ASSERT_FALSE(read) << c.what;
+    EXPECT_EQ(read.reason(), c.fault) << c.what;
   }
 }
 

@@ -142,6 +142,10 @@ TEST(PeReader, DamagedTablesAreRefused) {
       {"data beyond the file", [&](PeLayout& l) { u32(l, l.dataEntries[14][0] + 4, 0xFFFFFFF0); }, false, ResourceFault::DataOutside},
       {"data address wraps", [&](PeLayout& l) { u32(l, l.dataEntries[14][0], 0xFFFFFFF8); }, false, ResourceFault::DataOutside},
       {"data beyond the section's raw bytes", [&](PeLayout& l) { u32(l, l.sectionHeader + 16, 0x40); }, false, ResourceFault::DataOutside},
+      {"no data, where the section's file bytes end", [&](PeLayout& l) {
+         u32(l, l.dataEntries[14][0], 0x1000 + LoadU32(&l.bytes[l.sectionHeader + 16]));
+         u32(l, l.dataEntries[14][0] + 4, 0);
+       }, false, ResourceFault::DataOutside},
       {"section raw data beyond the file", [&](PeLayout& l) { u32(l, l.sectionHeader + 20, 0x7FFFFF00); }, true, ResourceFault::TableOutside},
       {"file cut in the middle of the tree", [&](PeLayout& l) { l.bytes.resize(l.root + 20); }, true, ResourceFault::TableOutside},
   };
@@ -155,6 +159,16 @@ TEST(PeReader, DamagedTablesAreRefused) {
     ASSERT_FALSE(found) << c.what;
     EXPECT_EQ(found.reason(), c.findFault) << c.what;
   }
+}
+
+// The system takes an address inside the headers as a file offset as it is.
+TEST(PeReader, ARootAddressInsideTheHeadersIsAFileOffset) {
+  PeLayout l = PeBuilder().Group(ById(1), GroupDirectory({{}})).Icon(1, Bytes1(1, 64)).Build();
+  StoreU32(&l.bytes[l.optionalHeader + 96 + 16], l.root);  // the tree's file offset, 0x200
+  StoreU32(&l.bytes[l.optionalHeader + 60], l.root + 0x200);  // SizeOfHeaders reaching past it
+  auto o = Open(l.bytes);
+  EXPECT_EQ(Describe(o.table->Names(test::kRtGroupIcon)), std::vector<std::string>{"1"});
+  EXPECT_TRUE(Read(o, test::kRtIcon, ResourceName::FromId(1)));
 }
 
 TEST(PeReader, ANameWhoseTextIsOutsideTheFileIsLeftOut) {
@@ -185,10 +199,12 @@ TEST(PeReader, ReadsOnlyWhatItNeeds) {
 TEST(NeReader, ReadsClassicIconLibraries) {
   for (uint16_t shift : {4, 9}) {
     ByteVector image = test::DibImage(32, 32, 4);
+    ByteVector wide = test::DibImage(257, 1, 1);  // 120 bytes: wider than any icon of such a library
     ByteVector group = GroupDirectory({{32, 32, 4, uint32_t(image.size()), 1}});
     auto l = test::NeBuilder()
                  .AlignShift(shift)
                  .Add(test::kRtIcon, true, 1, "", image)
+                 .Add(test::kRtIcon, true, 2, "", wide)
                  .Add(test::kRtGroupIcon, true, 20, "", group)
                  .Add(test::kRtGroupIcon, true, 3, "", group)
                  .Add(test::kRtGroupIcon, false, 0, "Folder", group)
@@ -199,6 +215,8 @@ TEST(NeReader, ReadsClassicIconLibraries) {
     // The stored lengths are whole alignment units; the bytes are cut back to
     // what the image and the directory say they hold.
     EXPECT_EQ(Read(o, test::kRtIcon, ResourceName::FromId(1)), image) << "shift " << shift;
+    const size_t unit = size_t(1) << shift;
+    EXPECT_EQ(Read(o, test::kRtIcon, ResourceName::FromId(2))->size(), (wide.size() + unit - 1) / unit * unit);
     EXPECT_EQ(Read(o, test::kRtGroupIcon, ResourceName::FromText("FOLDER")), group);
     EXPECT_EQ(Read(o, test::kRtGroupIcon, ResourceName::FromId(20)), group);
     EXPECT_FALSE(Read(o, test::kRtGroupIcon, ResourceName::FromId(1)));
@@ -206,24 +224,36 @@ TEST(NeReader, ReadsClassicIconLibraries) {
 }
 
 TEST(NeReader, DamagedTablesAreRefused) {
+  using portable::ResourceFault;
   auto base = test::NeBuilder().Add(test::kRtGroupIcon, true, 1, "", GroupDirectory({{}})).Build();
   struct Case {
     const char* what;
     std::function<void(test::NeBuilder::Layout&)> damage;
+    bool namesFail;
+    ResourceFault findFault;
   };
+  auto shift = [](uint16_t s) { return [s](test::NeBuilder::Layout& l) { StoreU16(&l.bytes[l.table], s); }; };
+  // Shifts past 24 put every resource beyond any file; 64 and more would not
+  // even be a defined shift. Such a table is no table.
   const Case cases[] = {
-      {"huge alignment shift", [](auto& l) { StoreU16(&l.bytes[l.table], 40); }},
-      {"table cut off", [](auto& l) { l.bytes.resize(l.table + 9); }},
-      {"resource beyond the file", [](auto& l) { StoreU16(&l.bytes[l.table + 10], 0xFFFF); }},
-      {"name offset beyond the table", [](auto& l) { StoreU16(&l.bytes[l.table + 16], 0x7FFF); }},
+      {"alignment shift 25", shift(25), true, ResourceFault::NoResources},
+      {"alignment shift 40", shift(40), true, ResourceFault::NoResources},
+      {"alignment shift 64", shift(64), true, ResourceFault::NoResources},
+      {"no resource table (it would end where it starts)", [](auto& l) { StoreU16(&l.bytes[0x40 + 0x26], 0x40); },
+       true, ResourceFault::NoResources},
+      {"table cut off", [](auto& l) { l.bytes.resize(l.table + 9); }, true, ResourceFault::NoSuchName},
+      {"resource beyond the file", [](auto& l) { StoreU16(&l.bytes[l.table + 10], 0xFFFF); }, false, ResourceFault::DataOutside},
+      {"name offset beyond the table", [](auto& l) { StoreU16(&l.bytes[l.table + 16], 0x7FFF); }, true, ResourceFault::NoSuchName},
   };
   for (const Case& c : cases) {
     auto l = base;
     c.damage(l);
     auto o = Open(l.bytes);
     ASSERT_TRUE(o.table) << c.what;
-    EXPECT_FALSE(Read(o, test::kRtGroupIcon, ResourceName::FromId(1))) << c.what;
-    (void)o.table->Names(test::kRtGroupIcon);
+    auto found = o.table->Find(test::kRtGroupIcon, ResourceName::FromId(1));
+    ASSERT_FALSE(found) << c.what;
+    EXPECT_EQ(found.reason(), c.findFault) << c.what;
+    EXPECT_EQ(!o.table->Names(test::kRtGroupIcon), c.namesFail) << c.what;
   }
 }
 

@@ -112,6 +112,8 @@ TEST(Manifest, DamageIsRefusedByTheCheckThatNamesIt) {
        ManifestError::BadHeader},
       {"a NUL byte in the notes", whole(with([](ManifestText& t) { t.notes = {std::string("notes a\0b", 9)}; })),
        ManifestError::NotText, ManifestError::BadNotes},
+      {"a DEL in the notes", whole(with([](ManifestText& t) { t.notes = {"notes a\x7F" "b"}; })), ManifestError::NotText,
+       ManifestError::BadNotes},
       {"no LF at the end", whole(ManifestText()).substr(0, whole(ManifestText()).size() - 1), ManifestError::NotText,
        ManifestError::NotText},
       {"signature line missing", ManifestText().Signed(), ManifestError::NoSignature, std::nullopt},

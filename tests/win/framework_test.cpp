@@ -118,7 +118,9 @@ TEST(Framework, DialogsPaintOnTheApplicationsBackgroundExceptListsAndEdits) {
     LRESULT brush = SendMessageA(dialog, c.message, WPARAM(dc), LPARAM(dialog.GetDlgItem(IDOK)));
     EXPECT_EQ(brush == LRESULT(app.DialogBackgroundBrush()), c.ours) << std::hex << c.message;
     EXPECT_EQ(GetBkColor(dc) == RGB(219, 219, 219), c.ours) << std::hex << c.message;
-    if (c.ours) EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0)) << std::hex << c.message;
+    if (c.ours) {
+      EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0)) << std::hex << c.message;
+    }
   }
   ReleaseDC(dialog, dc);
   DestroyWindow(dialog);

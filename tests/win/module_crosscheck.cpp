@@ -182,7 +182,9 @@ void CrossCheckFolder(const std::string& folder, Tally* tally) {
       auto a = system->FindResourceBytes(platform::kResourceTypeIcon, name);
       auto b = own.FindResourceBytes(platform::kResourceTypeIcon, name);
       ASSERT_EQ(bool(a), bool(b)) << "icon " << Describe(name);
-      if (a) EXPECT_TRUE(std::equal(a->begin(), a->end(), b->begin(), b->end())) << "icon " << Describe(name);
+      if (a) {
+        EXPECT_TRUE(std::equal(a->begin(), a->end(), b->begin(), b->end())) << "icon " << Describe(name);
+      }
     }
     for (const ResourceName& name : systemGroups.value_or(std::vector<ResourceName>{})) {
       ++tally->groups;
@@ -215,8 +217,9 @@ void CrossCheckFolder(const std::string& folder, Tally* tally) {
           tally->bestFitExamples.push_back(path + " group " + Describe(name) + ": system " +
                                            std::to_string(systemChoice) + ", ours " + std::to_string(ownChoice));
       }
-      if (BestFitShouldAgree(*a))
+      if (BestFitShouldAgree(*a)) {
         EXPECT_EQ(systemChoice, ownChoice) << "best fit of group " << Describe(name);
+      }
     }
   }
 }
@@ -269,7 +272,9 @@ TEST(ModuleCrossCheck, BestFitOnOtherDirectories) {
     std::string sizes;
     for (const GroupEntry& e : entries)
       sizes += std::to_string(e.width) + "x" + std::to_string(e.height) + "@" + std::to_string(e.bitCount) + " ";
-    if (BestFitShouldAgree(dir)) EXPECT_EQ(system, ours) << sizes;
+    if (BestFitShouldAgree(dir)) {
+      EXPECT_EQ(system, ours) << sizes;
+    }
     if (system != ours) {
       ++differ;
       std::printf("    best fit differs for %s: system id %d, ours %d\n", sizes.c_str(), system, ours);

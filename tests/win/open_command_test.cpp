@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -224,6 +225,24 @@ HGLOBAL MakeDrop(const std::vector<std::string>& files) {
   memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), bytes);
   GlobalUnlock(block);
   return block;
+}
+
+// 32-bit icons with alpha and no mask, or half a mask: the system makes
+// icons of them, so they are listed, previewed and saved.
+TEST_F(OpenCommandTest, AlphaIconsWithoutAWholeMaskOpen) {
+  for (const char* name : {"alpha-no-mask.ico", "alpha-short-mask.ico"}) {
+    SCOPED_TRACE(name);
+    std::string path = "Z:" + std::string(PK_SOURCE_DIR) + "/tests/data/ico/" + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    Open(path);
+    EXPECT_TRUE(capture.messages.empty());
+    ASSERT_EQ(dialog.Count(), 1);
+    EXPECT_EQ(dialog.EntryText(0), path);
+    EXPECT_TRUE(dialog.PreviewIcon());
+    const IconSetImage* image = dialog.LoadForSave();
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->bitCount, 32u);
+  }
 }
 
 TEST_F(OpenCommandTest, TheFirstDroppedFileOpens) {

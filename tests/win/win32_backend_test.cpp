@@ -110,14 +110,28 @@ TEST(Win32File, ReplacementTouchesTheTargetOnlyOnCommit) {
   EXPECT_EQ(dir.Files().size(), 2u);
 }
 
-// The portable decoder must show an icon as the system does.
+// The portable decoder must show an icon as the system does; a 32-bit image
+// also without its mask or with part of it, with alpha and without (the
+// system takes them, as other programs' icons have them).
 TEST(Win32Icon, PortableDecodingMatchesTheSystem) {
-  for (uint16_t bits : {1, 4, 8, 24, 32}) {
+  struct Case { uint16_t bits; bool zeroAlpha; size_t maskCut; };
+  std::vector<Case> cases;
+  for (uint16_t bits : {1, 4, 8, 24, 32}) cases.push_back({bits, false, 0});
+  for (bool zeroAlpha : {false, true})
+    for (size_t cut : {size_t(0), size_t(1), size_t(64), size_t(100000)}) cases.push_back({32, zeroAlpha, cut});
+  for (const Case& c : cases) {
     for (int size : {16, 32, 48}) {
-      SCOPED_TRACE(testing::Message() << bits << " bits, " << size << " pixels");
-      auto bytes = test::DibImage(size, size, bits);
-      if (bits == 32)  // give part of it real alpha
-        for (size_t i = 40 + 3; i < 40 + size_t(size) * size * 4; i += 16) bytes[i] = 0xFF;
+      SCOPED_TRACE(testing::Message() << c.bits << " bits, " << size << " pixels, alpha "
+                                      << (c.zeroAlpha ? "zero" : "mixed") << ", mask cut by " << c.maskCut);
+      auto bytes = test::DibImage(size, size, c.bits);
+      const size_t maskBytes = size_t(size) * size_t(MaskRowStride(size));
+      // Half the mask rows transparent, so that whether it is used shows.
+      std::fill(bytes.end() - long(maskBytes / 2), bytes.end(), 0xFF);
+      bytes.resize(bytes.size() - std::min(c.maskCut, maskBytes));
+      for (size_t i = 40 + 3; c.bits == 32 && i < 40 + size_t(size) * size * 4; i += 4) {
+        if (c.zeroAlpha) bytes[i] = 0;
+        else if (i % 16 == 3) bytes[i] = 0xFF;  // give part of it real alpha
+      }
       IconSetImage image;
       ASSERT_TRUE(image.AssignData(Bytes(bytes.data(), bytes.size())));
       ASSERT_TRUE(BindIconImage(&image));
@@ -164,6 +178,7 @@ TEST(Win32Icon, DamagedImagesGiveNoIcon) {
   EXPECT_FALSE(IconHandleFromImage(&image));
   EXPECT_FALSE(platform::DecodePng(std::vector<uint8_t>{0x89, 'P', 'N', 'G', 1, 2, 3}));
 }
+
 
 }  // namespace
 }  // namespace pk

@@ -25,7 +25,7 @@ std::optional<RgbaPicture> DecodeDibIcon(std::span<const uint8_t> bytes) {
   // colour table at its 16-bit size, then the colour rows, then the mask.
   auto parts = MeasureDib(*h, DibRows::IconWithMask);
   if (!parts || parts->width <= 0 || parts->rows <= 0 || parts->width > kMaxDecodedSide ||
-      parts->rows > kMaxDecodedSide || !parts->FitsIn(bytes.size()))
+      parts->rows > kMaxDecodedSide || !IconImageFits(*h, *parts, bytes.size()))
     return std::nullopt;
   const Bytes table = bytes.subspan(size_t(parts->colorTable), size_t(parts->colorEntries) * 4);
   const uint32_t bits = parts->bitsPerPixel;
@@ -53,6 +53,12 @@ std::optional<RgbaPicture> DecodeDibIcon(std::span<const uint8_t> bytes) {
     }
   }
   if (bits == 32 && anyAlpha) return picture;
+  // A 32-bit image without the whole of its mask, and no alpha: the system
+  // leaves the mask out and shows every pixel.
+  if (!parts->FitsIn(bytes.size())) {
+    for (uint32_t& pixel : picture.pixels) pixel |= 0xFF000000u;
+    return picture;
+  }
   for (int32_t y = 0; y < height; ++y) {
     const Bytes row = bytes.subspan(size_t(parts->mask + uint64_t(height - 1 - y) * parts->maskStride), parts->maskStride);
     uint32_t* out = picture.pixels.data() + size_t(y) * size_t(width);

@@ -25,6 +25,7 @@ struct NameInfo {
   uint16_t offset;  // in units of 1 << alignShift
   uint16_t length;  // likewise; only an upper bound of the resource's size
   uint16_t id;      // kIntegerFlag set: an integer id; else a string offset
+  std::optional<std::string> text;  // the name a string offset leads to, if it is in the table
 };
 
 class NeResourceTable final : public ResourceTable {
@@ -86,7 +87,8 @@ const std::vector<NameInfo>& NeResourceTable::Entries(uint16_t type) {
     for (uint16_t i = 0; i < *count; ++i, at += kNameInfoSize) {
       auto offset = r.U16(at), length = r.U16(at + 2), id = r.U16(at + 6);
       if (!offset || !length || !id) return out;  // the table is cut short
-      if (*typeId == (kIntegerFlag | type)) out.push_back({*offset, *length, *id});
+      if (*typeId == (kIntegerFlag | type))
+        out.push_back({*offset, *length, *id, (*id & kIntegerFlag) ? std::nullopt : Text(*id)});
     }
   }
   return out;
@@ -110,8 +112,8 @@ Result<std::vector<platform::ResourceName>, ResourceFault> NeResourceTable::Name
   for (const NameInfo& e : Entries(type)) {
     if (e.id & kIntegerFlag) {
       ids.push_back(uint16_t(e.id & ~kIntegerFlag));
-    } else if (auto text = Text(e.id)) {
-      names.push_back(platform::ResourceName::FromText(std::move(*text)));
+    } else if (e.text) {
+      names.push_back(platform::ResourceName::FromText(*e.text));
     }
   }
   // The same order as for PE modules: text names, then ids ascending.
@@ -131,8 +133,7 @@ Result<ResourceLocation, ResourceFault> NeResourceTable::Find(uint16_t type, con
     } else if (name.IsId()) {
       match = false;
     } else {
-      auto text = Text(e.id);
-      match = text && TextEqualsIgnoringAsciiCase(*text, name.Text());
+      match = e.text && TextEqualsIgnoringAsciiCase(*e.text, name.Text());
     }
     if (!match) continue;
     const uint64_t offset = uint64_t(e.offset) << alignShift_;

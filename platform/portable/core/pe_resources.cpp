@@ -59,6 +59,10 @@ struct TypeDirectoryIndex {
   uint32_t offset = 0;  // from the root
   Directory dir;
   std::unordered_map<uint16_t, uint32_t> ids;  // id -> first entry with it
+  // The text of each text-named entry in the program's 8-bit form, read on
+  // first use (none: not in the file). A lookup by text compares them all,
+  // and a module may hold thousands.
+  mutable std::optional<std::vector<std::optional<std::string>>> texts;
 };
 
 class PeResourceTable final : public ResourceTable {
@@ -76,6 +80,7 @@ class PeResourceTable final : public ResourceTable {
   std::optional<uint64_t> MapAddress(uint32_t rva) const;
   // The type's directory below the root; none when there is none or it loops.
   const Result<TypeDirectoryIndex, ResourceFault>& TypeDirectory(uint16_t type);
+  const std::vector<std::optional<std::string>>& Texts(const TypeDirectoryIndex& index);
 
   ByteSource& source_;
   NarrowText narrow_;
@@ -226,23 +231,37 @@ const Result<TypeDirectoryIndex, ResourceFault>& PeResourceTable::TypeDirectory(
   return types_.emplace(type, read()).first->second;
 }
 
+const std::vector<std::optional<std::string>>& PeResourceTable::Texts(const TypeDirectoryIndex& index) {
+  if (!index.texts) {
+    std::vector<std::optional<std::string>> texts(index.dir.entries.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const DirectoryEntry& e = index.dir.entries[i];
+      if (!e.IsText()) continue;
+      if (auto text = ReadText(e.name & ~kHighBit)) texts[i] = narrow_(*text);
+    }
+    index.texts = std::move(texts);
+  }
+  return *index.texts;
+}
+
 Result<std::vector<platform::ResourceName>, ResourceFault> PeResourceTable::Names(uint16_t type) {
   const auto& typeDir = TypeDirectory(type);
   if (!typeDir) return typeDir.reason();
+  const auto& entryTexts = Texts(*typeDir);
   std::vector<platform::ResourceName> texts;
   std::vector<uint16_t> ids;
-  for (const DirectoryEntry& e : typeDir->dir.entries) {
+  for (size_t i = 0; i < typeDir->dir.entries.size(); ++i) {
+    const DirectoryEntry& e = typeDir->dir.entries[i];
     if (e.IsText()) {
       // A name whose string is not in the file is left out.
-      auto text = ReadText(e.name & ~kHighBit);
-      if (text) texts.push_back(platform::ResourceName::FromText(narrow_(*text)));
+      if (entryTexts[i]) texts.push_back(platform::ResourceName::FromText(*entryTexts[i]));
     } else {
       ids.push_back(e.Id());
     }
   }
   // Well-formed modules store ids ascending and the system enumerates in
   // stored order; sorting only changes anything for a damaged table.
-  std::stable_sort(ids.begin(), ids.end());
+  if (!std::is_sorted(ids.begin(), ids.end())) std::stable_sort(ids.begin(), ids.end());
   for (uint16_t id : ids) texts.push_back(platform::ResourceName::FromId(id));
   // The system reports failure for a type without any entry.
   if (texts.empty()) return ResourceFault::NoNames;
@@ -260,11 +279,11 @@ Result<ResourceLocation, ResourceFault> PeResourceTable::Find(uint16_t type, con
     auto it = typeDir->ids.find(name.Id());
     if (it != typeDir->ids.end()) nameEntry = &types.entries[it->second];
   } else {
+    const auto& texts = Texts(*typeDir);
     for (uint16_t i = 0; i < types.namedCount && i < types.entries.size(); ++i) {
       const DirectoryEntry& e = types.entries[i];
       if (!e.IsText()) continue;
-      auto text = ReadText(e.name & ~kHighBit);
-      if (text && TextEqualsIgnoringAsciiCase(narrow_(*text), name.Text())) {
+      if (texts[i] && TextEqualsIgnoringAsciiCase(*texts[i], name.Text())) {
         nameEntry = &e;
         break;
       }
