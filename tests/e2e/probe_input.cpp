@@ -5,7 +5,8 @@
 //   probe key <title> escape|enter    the key, to the window titled <title>
 //   probe click <title> <id>          clicks button <id> of that window
 //   probe closebox <title>            clicks the close box of its caption
-//   probe dismiss-owned <title>       cancels the windows it owns (a file dialog)
+//   probe dismiss-owned <title> [ms]  cancels the windows it owns (a file dialog),
+//                                     waiting up to ms for one to appear
 //   probe answer <caption> yes|no <ms>  answers a Yes/No box, printing its text
 //   probe cancel <caption> <ms>       cancels a download window once it has begun
 #include <windows.h>
@@ -114,10 +115,17 @@ bool FindCloseBox(HWND window, POINT* out) {
   return false;
 }
 
+struct OwnedSearch {
+  HWND owner;
+  int cancelled = 0;
+};
+
 BOOL CALLBACK CancelOwned(HWND window, LPARAM l) {
-  if (::GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(l) && ::IsWindowVisible(window)) {
+  auto* search = reinterpret_cast<OwnedSearch*>(l);
+  if (::GetWindow(window, GW_OWNER) == search->owner && ::IsWindowVisible(window)) {
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     std::printf("info cancelled an owned window\n");
+    ++search->cancelled;
   }
   return TRUE;
 }
@@ -155,9 +163,18 @@ int RunUserCommand(const std::string& command, int argc, char** argv) {
     return failed ? 1 : 0;
   }
   if (command == "dismiss-owned") {
+    // With a time, waits that long for an owned window to appear (a dialog
+    // opens late on a busy machine); without, cancels what is there now.
+    const int wait = argc > 3 ? std::atoi(argv[3]) : 0;
     HWND window = WaitFor(title, 0, 10000);
-    if (window) ::EnumWindows(&CancelOwned, reinterpret_cast<LPARAM>(window));
-    return 0;
+    if (!window) return 0;
+    OwnedSearch search{window};
+    for (int waited = 0;; waited += 100) {
+      ::EnumWindows(&CancelOwned, reinterpret_cast<LPARAM>(&search));
+      if (search.cancelled > 0 || waited >= wait) break;
+      ::Sleep(100);
+    }
+    return wait > 0 && search.cancelled == 0 ? 1 : 0;
   }
   if (command == "answer" && argc > 4) {
     bool yes = std::string(argv[3]) == "yes";

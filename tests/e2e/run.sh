@@ -184,9 +184,8 @@ if [ -f "$recording" ]; then
     start "$copy"
     probe wait Pixelkite 60000 || { echo "the window did not appear"; return 1; }
     probe key Pixelkite enter || return 1
-    sleep 1
-    # Enter browses; whatever it opened is cancelled again.
-    probe dismiss-owned Pixelkite
+    # Enter browses; the file dialog it opened is cancelled again.
+    probe dismiss-owned Pixelkite 20000 || { echo "Enter opened no dialog"; return 1; }
     sleep 1
     [ ! -s "$calls" ] || { echo "Enter called the library: $(cat "$calls")"; return 1; }
     count_is 1 Pixelkite 5 || return 1
