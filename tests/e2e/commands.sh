@@ -181,22 +181,21 @@ expect "save as: a file that cannot be made is reported by the writer" \
   "$(lines "$SAVE" "box caption=$(f no-folder/x.ico) text=文件建立时出错!" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
   save Pixelkite "$(f no-folder/x.ico)"
 
-# ---- files that do not open as modules or have no icons: the list empties, the buttons stay
+# ---- files that do not open as modules or have no icons: the list and the preview empty, Save as and Copy go off
 expect "open: a text file named .exe" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f text.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f text.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f text.exe)"
-expect "save as: then there is nothing to save" "$(lines "$SAVE" "$NOTHING_TO_SAVE" "$EMPTY" "$ON" "preview icon=1")" \
-  save Pixelkite "$(f after-text.ico)"
-expect "copy: nor to copy" "$(lines "$NOTHING_TO_COPY" "clipboard none" "$EMPTY" "$ON" "preview icon=1")" \
-  copy Pixelkite --held "$(winpath "$work/none.dib")"
+# Nothing is left to save or copy, and the window says so before a click.
+expect "save as and copy: then there is nothing to save or copy" "$(lines "$EMPTY" "$OFF" "preview icon=0")" \
+  state Pixelkite
 expect "open: a missing .exe typed by name" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f missing.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f missing.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f missing.exe)"
 expect "open: a 16-bit .icl" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f old.icl)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f old.icl)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f old.icl)"
 expect "open: a DLL without icons" \
-  "$(lines "$OPEN" "box caption=错误 text=列举图标资源名时出错!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=列举图标资源名时出错!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(winpath "$w64/version.dll")"
 
 # ---- a PE32 module
@@ -267,7 +266,7 @@ expect "save as: a target that cannot be made, named outside the code page" \
   "$(lines "$SAVE" "box caption=$(f "no-folder/$hangul.ico") text=文件建立时出错!" "$(one "$(f "$combining.ico")")" \
     "$ON" "preview icon=1")" save Pixelkite "$(f "no-folder/$hangul.ico")"
 expect "open: $emoji.exe, not a module: its path before the words" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f "$emoji.exe")文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f "$emoji.exe")文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f "$emoji.exe")"
 no_temporary_files() {
   local left

@@ -211,6 +211,31 @@ TEST_F(OpenCommandTest, ABitmapTheReaderRefusesLeavesTheStartupRecordAlone) {
   EXPECT_FALSE(dialog.LoadForSave());
 }
 
+TEST_F(OpenCommandTest, AFailedOpenLeavesNothingOfTheFileBefore) {
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  CopyFileA((std::string(system) + "\\version.dll").c_str(), dir.Path("noicons.dll").c_str(), FALSE);
+  const std::pair<const char*, std::string> failures[] = {
+      {"not a module", dir.Write("text.exe", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'u', 'l', 'e'})},
+      {"a module without groups", dir.Path("noicons.dll")},
+      {"a missing icon file", dir.Path("missing.ico")},
+  };
+  for (const auto& [what, path] : failures) {
+    SCOPED_TRACE(what);
+    Open(IconFile("good.ico", {{32, 8}}));
+    ASSERT_TRUE(dialog.PreviewIcon());
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
+    Open(path);
+    EXPECT_FALSE(capture.messages.empty());
+    capture.messages.clear();
+    EXPECT_EQ(dialog.Count(), 0);
+    EXPECT_FALSE(dialog.PreviewIcon());
+    EXPECT_FALSE(SendDlgItemMessageW(dialog, IDC_PREVIEW, STM_GETICON, 0, 0));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_COPY)));
+  }
+}
+
 // A drop as the shell makes it: a DROPFILES block followed by the wide names.
 HGLOBAL MakeDrop(const std::vector<std::string>& files) {
   std::wstring names;

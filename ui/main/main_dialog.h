@@ -58,6 +58,8 @@ class MainDialog : public CDialog {
   void FinishOpen();
   // Adds one group of the source module at its sorted place.
   void AddGroupEntry(const pk::platform::ResourceName& name);
+  // After a failed open: an empty list, no preview, Save as and Copy disabled.
+  void ShowNothingOpen();
   // Empties the list and releases the name copies its entries pointed at.
   void ResetIconList();
   // With a module as the source, loads the selected group anew as the current record.
