@@ -23,6 +23,26 @@ void SkinButton::PreSubclassWindow() {
   SendMessage(BM_SETSTYLE, (style & 0xFF) | BS_OWNERDRAW, TRUE);
 }
 
+LRESULT SkinButton::WindowProc(UINT message, WPARAM w, LPARAM l) {
+  // An owner-drawn button is no push button to the dialog manager, which
+  // would send Enter to the dialog's default command whatever has the focus:
+  // the button asks for Enter itself. Space is the button class's own.
+  if (message == WM_GETDLGCODE) {
+    const auto* key = reinterpret_cast<const MSG*>(l);
+    const bool enter = key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN;
+    return CButton::WindowProc(message, w, l) | (enter ? DLGC_WANTMESSAGE : 0);
+  }
+  if (message == WM_KEYDOWN && w == VK_RETURN) {
+    // Sent, as a click is: the command has run when the key has been handled.
+    if (HWND parent = ::GetParent(m_hWnd); parent && ::IsWindowEnabled(m_hWnd)) {
+      ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), BN_CLICKED), LPARAM(m_hWnd));
+    }
+    return 0;
+  }
+  if (message == WM_CHAR && w == VK_RETURN) return 0;  // the key's character: handled with the key
+  return CButton::WindowProc(message, w, l);
+}
+
 BOOL SkinButton::OnEraseBkgnd(CDC* dc) {
   return FALSE;  // DrawItem covers the whole client area
 }

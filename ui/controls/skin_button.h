@@ -44,6 +44,8 @@ class SkinButton : public CButton {
 
  protected:
   BOOL OnEraseBkgnd(CDC* dc) override;
+  // Enter on the focused button runs its own command, as on a push button.
+  LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override;
 
  private:
   bool ComposeFace(CBitmap* skin, CBitmap* face, int frameIndex, int frames);
