@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 #include <set>
+#include <tuple>
 
 #include "codec_messages.h"
 #include "platform/win32/unique_handle.h"
@@ -234,6 +235,56 @@ TEST_F(OpenCommandTest, AFailedOpenLeavesNothingOfTheFileBefore) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_COPY)));
   }
+}
+
+// The preview control's pixels, drawn by itself, and what they should be:
+// its background with `icon` drawn into `at`.
+std::pair<test::Picture, test::Picture> PreviewPixels(HWND dialog, HICON icon, RECT at) {
+  HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+  RECT box;
+  GetClientRect(preview, &box);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, box.right, box.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  FillRect(memory, &box, HBRUSH(SendMessageW(dialog, WM_CTLCOLORSTATIC, WPARAM(memory), LPARAM(preview))));
+  DrawIconEx(memory, at.left, at.top, icon, at.right - at.left, at.bottom - at.top, 0, nullptr, DI_NORMAL);
+  SelectObject(memory, old);
+  test::Picture expected = test::ReadBitmap(bitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return {test::PrintClient(preview, box.right, box.bottom), expected};
+}
+
+TEST_F(OpenCommandTest, ThePreviewScalesALargeIconDownWholeAndCentresASmallOneAtItsOwnSize) {
+  RECT box;
+  GetClientRect(GetDlgItem(dialog, IDC_PREVIEW), &box);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  EXPECT_GE(box.right, MulDiv(32, dpi, 96)) << "a 32-pixel icon fits whole";
+  EXPECT_GE(box.bottom, MulDiv(32, dpi, 96));
+  const int w = box.right, h = box.bottom;
+
+  // A bitmap opened first becomes a 256 x 128 icon: drawn the box's width,
+  // half as high, in the middle.
+  Open(Bitmap("wide.bmp", 300, 150, 24));
+  ASSERT_TRUE(dialog.PreviewIcon());
+  auto [drawn, expected] = PreviewPixels(dialog, dialog.PreviewIcon(), {0, (h - w / 2) / 2, w, (h - w / 2) / 2 + w / 2});
+  EXPECT_TRUE(drawn == expected) << "the 256-pixel icon is scaled, not cut";
+
+  TestOpenDialog fresh;
+  ASSERT_TRUE(fresh.Create());
+  fresh.OpenPath(Bitmap("small.bmp", 16, 16, 24));
+  ASSERT_TRUE(fresh.PreviewIcon());
+  const RECT centred{(w - 16) / 2, (h - 16) / 2, (w - 16) / 2 + 16, (h - 16) / 2 + 16};
+  std::tie(drawn, expected) = PreviewPixels(fresh, fresh.PreviewIcon(), centred);
+  EXPECT_TRUE(drawn == expected) << "the 16-pixel icon is centred at its own size";
+  RECT after;
+  GetClientRect(GetDlgItem(fresh, IDC_PREVIEW), &after);
+  EXPECT_EQ(after.right, w) << "the box keeps its size";
+  DestroyWindow(fresh);
 }
 
 // A drop as the shell makes it: a DROPFILES block followed by the wide names.

@@ -16,6 +16,7 @@
 #include "framework/dialog.h"
 #include "platform/icon.h"
 #include "platform/module.h"
+#include "ui/controls/preview_picture.h"
 #include "ui/controls/skin_button.h"
 
 class MainDialog : public CDialog {
@@ -92,6 +93,7 @@ class MainDialog : public CDialog {
   SkinButton aboutButton;
   SkinButton settingsButton;
   CListBox iconList;
+  PreviewPicture previewPicture;
   HICON appIcon;  // shared icon from LoadIcon: never destroyed
   pk::platform::IconHandle previewIcon;
   // Copies of the text group names the list's item values point at.
