@@ -121,8 +121,9 @@ pixelkite_cli extract "$files/four-photo.ico" -o "$ref/four-photo.bmp" >/dev/nul
 check "save as: the bitmap is the first image's picture" cmp "$files/four-photo.BMP" "$ref/four-photo.bmp"
 expect "save as: cancelling writes nothing and shows nothing" \
   "$(lines "$SAVE" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" save Pixelkite --cancel
-expect "save as: a .png name writes nothing and shows nothing" \
-  "$(lines "$SAVE" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" save Pixelkite "$(f picture.png)"
+expect "save as: a .png name writes nothing and says why" \
+  "$(lines "$SAVE" "box caption=错误 text=只能保存为图标(ICO)或位图(BMP)文件!" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f picture.png)"
 check "save as: no .png file" absent "$files/picture.png"
 
 # ---- icon files whatever the case of .ico, in a GBK folder
@@ -164,10 +165,24 @@ expect "save as: group 10 as a bitmap" \
   "$(lines "$SAVE" "list count=184 selected=1" "$SHELL_ENTRIES" "$ON" "preview icon=1")" save Pixelkite "$(f shell-10.bmp)"
 ref_group "$w64/shell32.dll" 10 "$ref/shell-10.bmp"
 check "save as: group 10's bitmap as the command line extracts it" cmp "$files/shell-10.bmp" "$ref/shell-10.bmp"
+for filter in 1 2; do
+  expect "save as: a name without an extension takes filter $filter's" \
+    "$(lines "$SAVE" "list count=184 selected=1" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+    save Pixelkite "$(f "bare-$filter")" $filter
+done
+check "save as: bare-1 became an icon file, bare-2 a bitmap" \
+  eval 'cmp "$files/bare-1.ico" "$ref/shell-10.ico" && cmp "$files/bare-2.bmp" "$ref/shell-10.bmp" && absent "$files/bare-1"'
 expect "select: the third entry" "$(lines "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
   select Pixelkite 2
-expect "save as: over the existing file, without a question" \
-  "$(lines "$SAVE" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" save Pixelkite "$(f shell-10.ico)"
+REPLACE="question caption=保存为 text=$(f shell-10.ico)已存在，要替换它吗?"
+cp "$files/shell-10.ico" "$work/shell-10-before.ico"
+expect "save as: over an existing file, No" \
+  "$(lines "$SAVE" "$REPLACE answer=no" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f shell-10.ico)" 0 no
+check "save as: No keeps the file byte for byte" cmp "$files/shell-10.ico" "$work/shell-10-before.ico"
+expect "save as: over an existing file, Yes" \
+  "$(lines "$SAVE" "$REPLACE answer=yes" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f shell-10.ico)" 0 yes
 ref_group "$w64/shell32.dll" 11 "$ref/shell-11.ico"
 check "save as: the file now holds group 11" cmp "$files/shell-10.ico" "$ref/shell-11.ico"
 expect "copy: group 11" "$(lines "clipboard dib" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
