@@ -83,9 +83,11 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
     RECT placed;
     GetWindowRect(child, &placed);
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&placed), 2);
-    EXPECT_EQ(placed.left, pixels.left);
+    // The links are sized to their addresses (see below); the rest keep the template's places.
+    const bool link = c.id == IDC_MAIL_LINK || c.id == IDC_WEB_LINK;
+    if (!link) EXPECT_EQ(placed.left, pixels.left);
     EXPECT_EQ(placed.top, pixels.top);
-    if (c.type != SS_ICON) {  // an icon control takes its icon's size
+    if (c.type != SS_ICON && !link) {  // an icon control takes its icon's size
       EXPECT_EQ(placed.right - placed.left, pixels.right);
       EXPECT_EQ(placed.bottom - placed.top, pixels.bottom);
     }
@@ -110,6 +112,68 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
     ASSERT_TRUE(record);
     EXPECT_STREQ(record->target, target);
     EXPECT_EQ(record->textColor, kDefaultLinkColor);
+  }
+  DestroyWindow(box);
+}
+
+RECT RectIn(HWND dialog, HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// At any DPI (the end-to-end run repeats it at 144): each address fits its
+// link whole, on the dialog's own background, and no two controls overlap.
+TEST(AboutDialog, AddressesShowWholeOnTheDialogsBackgroundAndNothingOverlaps) {
+  PK_REQUIRE_DISPLAY();
+  AboutDialog about;
+  ASSERT_TRUE(about.Create());
+  HWND box = about.m_hWnd;
+  RECT client;
+  GetClientRect(box, &client);
+  LOGFONTW description{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description);
+  description.lfUnderline = TRUE;
+  HFONT font = CreateFontIndirectW(&description);
+  HDC dc = GetDC(box);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  const COLORREF dialogColor = [&] {
+    LOGBRUSH brush{};
+    GetObjectW(HBRUSH(SendMessageW(box, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(box))), sizeof brush, &brush);
+    return brush.lbColor & 0xFFFFFF;
+  }();
+  for (auto [id, address] : {std::pair{IDC_MAIL_LINK, PK_MAKER_EMAIL}, std::pair{IDC_WEB_LINK, PK_MAKER_WEB_SITE}}) {
+    SCOPED_TRACE(address);
+    HWND link = GetDlgItem(box, id);
+    const std::wstring text = Widen(address);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent);
+    const RECT r = RectIn(box, link);
+    EXPECT_LE(extent.cx, r.right - r.left) << "the address is cut";
+    EXPECT_LE(extent.cy, r.bottom - r.top);
+    EXPECT_GE(r.left, 0);
+    EXPECT_LE(r.right, client.right);
+    const test::Picture drawn = test::PrintClient(link, r.right - r.left, r.bottom - r.top);
+    // Left of the text and at the top row: the dialog's colour, no band of another.
+    EXPECT_EQ(drawn.At(0, 0), ((dialogColor & 0xFF) << 16) | (dialogColor & 0xFF00) | (dialogColor >> 16));
+    EXPECT_EQ(drawn.At(drawn.width - 1, 0), drawn.At(0, 0));
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(box, dc);
+  DeleteObject(font);
+
+  std::vector<std::pair<int, RECT>> placed;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    placed.push_back({GetDlgCtrlID(child), RectIn(box, child)});
+  for (size_t i = 0; i < placed.size(); ++i) {
+    for (size_t j = i + 1; j < placed.size(); ++j) {
+      RECT both;
+      EXPECT_FALSE(IntersectRect(&both, &placed[i].second, &placed[j].second))
+          << "controls " << i << " (" << placed[i].first << ") and " << j << " (" << placed[j].first << ") overlap";
+    }
+    EXPECT_LE(placed[i].second.right, client.right) << i;
+    EXPECT_LE(placed[i].second.bottom, client.bottom) << i;
   }
   DestroyWindow(box);
 }
