@@ -18,6 +18,7 @@
 //   probe copy <title> <out>|--held <out>          Copy; the clipboard's CF_DIB into <out>
 //   probe select <title> <index>                   click an entry of the list
 //   probe state <title>                            only the state
+//   probe click <title> <id>                       click a button and go (what it opens stays)
 //   probe icon <title> <file> [group]              the preview shows that file's
 //                                                  (group's) icon, pixel for pixel
 //   probe buttons <title> <out> [<reference>]     the six buttons' pixels into <out>,
@@ -534,13 +535,15 @@ int IconShown(HWND dialog, const char* file, const char* group) {
   std::vector<COLORREF> onBlack, onWhite;
   drawnOn(RGB(0, 0, 0), &onBlack);
   drawnOn(RGB(255, 255, 255), &onWhite);
+  // An icon no larger than the box is centred in it at its own size.
+  const int left = std::max(0, int(box.right - cx) / 2), top = std::max(0, int(box.bottom - cy) / 2);
   int compared = 0, differing = 0;
   for (int y = 0; y < cy && y < box.bottom; ++y) {
     for (int x = 0; x < cx && x < box.right; ++x) {
       const size_t i = size_t(y) * cx + x;
       if (onBlack[i] != onWhite[i]) continue;
       ++compared;
-      differing += ::GetPixel(screen, origin.x + x, origin.y + y) != onBlack[i];
+      differing += ::GetPixel(screen, origin.x + left + x, origin.y + top + y) != onBlack[i];
     }
   }
   ::ReleaseDC(nullptr, screen);
@@ -782,6 +785,10 @@ int main() {
     return Copy(dialog, argv[hold ? 4 : 3], hold);
   }
   if (command == "select" && argc > 3) return Select(dialog, std::atoi(argv[3]));
+  if (command == "click" && argc > 3) {
+    Click(dialog, std::atoi(argv[3]));
+    return 0;
+  }
   if (command == "state") {
     RunCommand(dialog, false, nullptr, 0);
     PrintState(dialog);

@@ -48,12 +48,11 @@ void PreviewPicture::Paint(HDC dc) {
   auto brush = reinterpret_cast<HBRUSH>(
       parent ? ::SendMessageW(parent, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(m_hWnd)) : 0);
   ::FillRect(dc, &box, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
-  const auto icon = reinterpret_cast<HICON>(CallPrevious(STM_GETICON, 0, 0));
-  if (!icon) return;
-  const SIZE size = IconSize(icon);
+  if (!icon_) return;
+  const SIZE size = IconSize(icon_);
   const RECT at = PlaceIcon(size.cx, size.cy, box.right, box.bottom);
   if (at.right > at.left) {
-    ::DrawIconEx(dc, at.left, at.top, icon, at.right - at.left, at.bottom - at.top, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(dc, at.left, at.top, icon_, at.right - at.left, at.bottom - at.top, 0, nullptr, DI_NORMAL);
   }
 }
 
@@ -76,19 +75,15 @@ LRESULT PreviewPicture::WindowProc(UINT message, WPARAM w, LPARAM l) {
     case WM_ERASEBKGND:
       return 1;  // the paint fills the whole box
     case STM_SETICON: {
-      // The box keeps its size: a static icon control would take the icon's.
-      RECT before;
-      ::GetWindowRect(m_hWnd, &before);
-      const LRESULT previous = CallPrevious(message, w, l);
-      RECT after;
-      ::GetWindowRect(m_hWnd, &after);
-      if (after.right - after.left != before.right - before.left || after.bottom - after.top != before.bottom - before.top) {
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, before.right - before.left, before.bottom - before.top,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-      }
-      ::InvalidateRect(m_hWnd, nullptr, TRUE);
-      return previous;
+      // Kept here rather than given to the static control, which would take
+      // the icon's size and so move the box on every paint of the dialog.
+      HICON previous = icon_;
+      icon_ = reinterpret_cast<HICON>(w);
+      if (icon_ != previous) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+      return reinterpret_cast<LRESULT>(previous);
     }
+    case STM_GETICON:
+      return reinterpret_cast<LRESULT>(icon_);
     default:
       return CWnd::WindowProc(message, w, l);
   }

@@ -1,5 +1,7 @@
 #include "ui/controls/skin_button.h"
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "framework/win_app.h"
@@ -40,6 +42,13 @@ LRESULT SkinButton::WindowProc(UINT message, WPARAM w, LPARAM l) {
     return 0;
   }
   if (message == WM_CHAR && w == VK_RETURN) return 0;  // the key's character: handled with the key
+  if (message == WM_SIZE && bitmapId && frameCount > 0) {
+    // A new size (the dialog scaled to another monitor's DPI): the faces are
+    // stretched anew, the caption's font made for that DPI.
+    const LRESULT result = CButton::WindowProc(message, w, l);
+    SetSkin(bitmapId, frameCount, marginTop, marginBottom, marginLeft, marginRight);
+    return result;
+  }
   return CButton::WindowProc(message, w, l);
 }
 
@@ -48,6 +57,13 @@ BOOL SkinButton::OnEraseBkgnd(CDC* dc) {
 }
 
 bool SkinButton::SetSkin(UINT id, int frames, int top, int bottom, int left, int right) {
+  // The caption's font follows the DPI the button is shown at.
+  if (const UINT dpi = WindowDpi(m_hWnd); font && dpi != fontDpi) {
+    if (auto scaled = std::unique_ptr<ButtonFont>(new (std::nothrow) ButtonFont(pk::ui_msg::kButtonFontFace, dpi))) {
+      font = std::move(scaled);
+      fontDpi = dpi;
+    }
+  }
   marginTop = top;
   marginBottom = bottom;
   marginLeft = left;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "framework/controls.h"
+#include "framework/dpi.h"
 #include "res/resource.h"
 #include "ui/controls/button_font.h"
 
@@ -64,4 +65,5 @@ class SkinButton : public CButton {
   int marginRight = 17;
   COLORREF transparentColor = RGB(255, 0, 255);
   std::unique_ptr<ButtonFont> font;
+  UINT fontDpi = kBaseDpi;
 };
