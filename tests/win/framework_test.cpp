@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "framework/dialog.h"
-#include "framework/dpi.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
@@ -125,25 +122,6 @@ TEST(Framework, DialogsPaintOnTheApplicationsBackgroundExceptListsAndEdits) {
   }
   ReleaseDC(dialog, dc);
   DestroyWindow(dialog);
-}
-
-// The end-to-end run repeats this in a prefix set to 144 DPI (PK_EXPECT_DPI).
-TEST(Framework, WindowDpiIsTheOneWindowsAreDrawnAtAndScalesFromIt) {
-  PK_REQUIRE_DISPLAY();
-  HDC screen = GetDC(nullptr);
-  const int system = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  const char* expected = std::getenv("PK_EXPECT_DPI");
-  HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(window);
-  EXPECT_EQ(int(WindowDpi(window)), expected ? std::atoi(expected) : system);
-  EXPECT_EQ(int(WindowDpi(nullptr)), system);
-  DestroyWindow(window);
-  EXPECT_EQ(ScaleToDpi(32, 96), 32);
-  EXPECT_EQ(ScaleToDpi(32, 120), 40);
-  EXPECT_EQ(ScaleToDpi(32, 144), 48);
-  EXPECT_EQ(ScaleToDpi(32, 192), 64);
-  EXPECT_EQ(ScaleToDpi(5, 144), 8);  // rounded, not cut: 7.5
 }
 
 }  // namespace

@@ -231,11 +231,9 @@ class CommandRecordingDialog : public MainDialog {
   void OnOK() override { ran.push_back(IDOK); }
   void OnCancel() override { ran.push_back(IDCANCEL); }
   BOOL OnCommand(UINT id, UINT code, HWND control) override {
-    if (code == BN_CLICKED && id != IDOK && id != IDCANCEL) {
-      ran.push_back(id);
-      return TRUE;
-    }
-    return MainDialog::OnCommand(id, code, control);
+    if (code != BN_CLICKED || id == IDOK || id == IDCANCEL) return MainDialog::OnCommand(id, code, control);
+    ran.push_back(id);
+    return TRUE;
   }
 };
 
@@ -243,28 +241,21 @@ TEST(MainDialogKeyboard, EnterAndSpaceRunTheFocusedButtonAndEnterElsewhereTheDef
   PK_REQUIRE_DISPLAY();
   CommandRecordingDialog dialog;
   ASSERT_TRUE(dialog.Create());
-  test::PumpMessages();
   for (int id : {IDC_SAVE_AS, IDC_COPY}) EnableWindow(GetDlgItem(dialog, id), TRUE);
-  // Keys as the keyboard delivers them, through the dialog manager.
+  // A key as the keyboard delivers it, through the dialog manager.
   auto press = [&](int focusId, UINT key) {
     SendMessageW(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, focusId)), TRUE);
     dialog.ran.clear();
-    HWND focus = GetFocus();
-    PostMessageW(focus, WM_KEYDOWN, key, 0x00010001);
-    PostMessageW(focus, WM_CHAR, key, 0x00010001);
-    PostMessageW(focus, WM_KEYUP, key, 0xC0010001);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(dialog, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-      }
+    for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) PostMessageW(GetFocus(), message, key, 0x00010001);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageW(dialog, &m)) DispatchMessageW(&m);
     }
     return dialog.ran;
   };
-  for (int id : {IDOK, IDCANCEL, IDC_SAVE_AS, IDC_COPY, IDC_ABOUT, IDC_SETTINGS}) {
-    EXPECT_EQ(press(id, VK_RETURN), std::vector<UINT>{UINT(id)}) << "Enter on " << id;
-    EXPECT_EQ(press(id, VK_SPACE), std::vector<UINT>{UINT(id)}) << "Space on " << id;
+  for (UINT id : {IDOK, IDCANCEL, IDC_SAVE_AS, IDC_COPY, IDC_ABOUT, IDC_SETTINGS}) {
+    EXPECT_EQ(press(id, VK_RETURN), std::vector<UINT>{id}) << "Enter on " << id;
+    EXPECT_EQ(press(id, VK_SPACE), std::vector<UINT>{id}) << "Space on " << id;
   }
   EXPECT_EQ(press(IDC_ICON_LIST, VK_RETURN), std::vector<UINT>{IDOK}) << "Enter on the list: Browse";
   DestroyWindow(dialog);
