@@ -36,10 +36,11 @@ void FitLinkToText(HWND dialog, int id) {
   // right that shares any of the link's rows.
   int limit = client.right - margin.right;
   for (HWND other = ::GetWindow(dialog, GW_CHILD); other; other = ::GetWindow(other, GW_HWNDNEXT)) {
-    if (other == link || !::IsWindowVisible(other)) continue;
+    // The style, not IsWindowVisible: the dialog itself is not shown yet.
+    if (other == link || !(::GetWindowLongW(other, GWL_STYLE) & WS_VISIBLE)) continue;
     const RECT r = ChildRect(dialog, other);
     if (r.left >= placed.right && r.top < placed.top + height && r.bottom > placed.top) {
-      limit = std::min<int>(limit, r.left - margin.left);
+      limit = std::min<int>(limit, r.left);
     }
   }
   const int centre = (placed.left + placed.right) / 2;
