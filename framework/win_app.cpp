@@ -1,7 +1,6 @@
 #include "framework/win_app.h"
 
 #include <new>
-#include <vector>
 
 #include "framework/wnd.h"
 #include "platform/win32/wide_text.h"
@@ -14,13 +13,7 @@ CWinApp* theApp = nullptr;
 constexpr UINT kAppTitleString = 57344;
 
 std::string ModulePath(HINSTANCE instance) {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    DWORD got = ::GetModuleFileNameW(instance, path.data(), DWORD(path.size()));
-    if (got == 0) return {};
-    if (got < path.size()) return pk::win32::Utf8FromWide(std::wstring_view(path.data(), got));
-    path.resize(path.size() * 2);  // long paths are cut and not terminated
-  }
+  return pk::win32::Utf8FromWide(pk::win32::ModuleFileName(instance));
 }
 
 }  // namespace

@@ -83,8 +83,10 @@ void CWnd::CenterWindow(HWND alternateOwner) {
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CWnd::Default() {
-  return ::CallWindowProcW(previousProc_, m_hWnd, current_.message, current_.w, current_.l);
+LRESULT CWnd::Default() { return CallPrevious(current_.message, current_.w, current_.l); }
+
+LRESULT CWnd::CallPrevious(UINT message, WPARAM w, LPARAM l) {
+  return ::CallWindowProcW(previousProc_, m_hWnd, message, w, l);
 }
 
 BOOL CWnd::OnCommand(UINT id, UINT code, HWND control) {

@@ -79,6 +79,8 @@ class CWnd {
   virtual LRESULT WindowProc(UINT message, WPARAM w, LPARAM l);
   // Hands the message being handled to the window's previous procedure.
   LRESULT Default();
+  // Hands a message of one's own making (a changed parameter, say) to it.
+  LRESULT CallPrevious(UINT message, WPARAM w, LPARAM l);
 
   // Typed handlers; each one's default is Default().
   virtual BOOL OnCommand(UINT id, UINT code, HWND control);

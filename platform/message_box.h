@@ -25,6 +25,10 @@ struct Message {
 
 void ShowMessage(Owner owner, const Message& message);
 
+// A question in the same parts, with Yes and No (No the default, so that Enter
+// changes nothing); true when the answer is Yes.
+bool AskYesNo(Owner owner, const Message& question);
+
 // A codec message: the program's words, captioned with the file's path.
 inline void ShowMessage(Owner owner, std::string_view text, std::string_view path) {
   ShowMessage(owner, Message{.text = text, .caption = path});
@@ -35,5 +39,10 @@ inline void ShowMessage(Owner owner, std::string_view text, std::string_view pat
 // (a real message box on Windows, standard error elsewhere).
 using MessageSink = std::function<void(Owner, const Message&)>;
 MessageSink SetMessageSink(MessageSink sink);
+
+// Where questions go instead of a box: tests answer them. An empty sink
+// restores the default (a real box on Windows, No elsewhere).
+using QuestionSink = std::function<bool(Owner, const Message&)>;
+QuestionSink SetQuestionSink(QuestionSink sink);
 
 }  // namespace pk::platform

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
 #include "updater/cng.h"
 
 namespace pk::update {
@@ -14,11 +15,16 @@ namespace {
 
 constexpr size_t kRandomDigits = 16;
 
+using win32::Utf8FromWide;
+using win32::WideFromUtf8;
+
+// Paths are UTF-8 here and wide at every call: a temp folder named outside
+// the ANSI code page (a user name in Hangul on a Western system) works too.
 std::string TempFolder() {
-  char temp[MAX_PATH + 1] = {};
-  DWORD length = ::GetTempPathA(MAX_PATH, temp);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return temp;
+  wchar_t temp[MAX_PATH + 1] = {};
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return {};
+  return Utf8FromWide(std::wstring_view(temp, length));
 }
 
 // The SID of the user this process runs as.
@@ -69,27 +75,31 @@ std::vector<uint8_t> PrivateAcl() {
 
 // "pixelkite-update-" and exactly 16 lower-case hex digits: only folders
 // this library made are ever removed.
-bool IsDownloadFolderName(const char* name) {
+bool IsDownloadFolderName(const std::string& name) {
   size_t prefix = std::strlen(kDownloadFolderPrefix);
-  if (std::strncmp(name, kDownloadFolderPrefix, prefix) != 0 || std::strlen(name) != prefix + kRandomDigits) {
+  if (name.compare(0, prefix, kDownloadFolderPrefix) != 0 || name.size() != prefix + kRandomDigits) {
     return false;
   }
-  for (const char* c = name + prefix; *c; ++c) {
+  for (const char* c = name.c_str() + prefix; *c; ++c) {
     if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f'))) return false;
   }
   return true;
 }
 
+// Calls visit(attributes, name) for each entry; names UTF-8.
 template <typename Visit>
 void ForEachEntry(const std::string& pattern, Visit visit) {
-  WIN32_FIND_DATAA found{};
-  HANDLE first = ::FindFirstFileA(pattern.c_str(), &found);
+  WIN32_FIND_DATAW found{};
+  HANDLE first = ::FindFirstFileW(WideFromUtf8(pattern).c_str(), &found);
   if (first == INVALID_HANDLE_VALUE) return;
   win32::UniqueFind listing(first);
   do {
-    visit(found);
-  } while (::FindNextFileA(listing.Get(), &found));
+    visit(found.dwFileAttributes, Utf8FromWide(found.cFileName));
+  } while (::FindNextFileW(listing.Get(), &found));
 }
+
+void DeleteFileNamed(const std::string& file) { ::DeleteFileW(WideFromUtf8(file).c_str()); }
+void RemoveFolderNamed(const std::string& folder) { ::RemoveDirectoryW(WideFromUtf8(folder).c_str()); }
 
 }  // namespace
 
@@ -114,7 +124,7 @@ std::string MakePrivateFolder() {
       std::snprintf(hex, sizeof hex, "%02x", b);
       folder += hex;
     }
-    if (::CreateDirectoryA(folder.c_str(), &attributes)) return folder;
+    if (::CreateDirectoryW(WideFromUtf8(folder).c_str(), &attributes)) return folder;
     if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
   return {};
@@ -123,24 +133,22 @@ std::string MakePrivateFolder() {
 void RemoveEarlierFolders() {
   std::string temp = TempFolder();
   if (temp.empty()) return;
-  ForEachEntry(temp + kDownloadFolderPrefix + "*", [&](const WIN32_FIND_DATAA& entry) {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsDownloadFolderName(entry.cFileName)) return;
-    std::string folder = temp + entry.cFileName;
+  ForEachEntry(temp + kDownloadFolderPrefix + "*", [&](DWORD attributes, const std::string& name) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsDownloadFolderName(name)) return;
+    std::string folder = temp + name;
     // A link in its place is removed as a link; what it points to is left alone.
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA& inside) {
-        if (!(inside.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-          ::DeleteFileA((folder + "\\" + inside.cFileName).c_str());
-        }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      ForEachEntry(folder + "\\*", [&](DWORD inside, const std::string& file) {
+        if (!(inside & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) DeleteFileNamed(folder + "\\" + file);
       });
     }
-    ::RemoveDirectoryA(folder.c_str());
+    RemoveFolderNamed(folder);
   });
 }
 
 void DeleteDownload(const std::string& folder, const std::string& file) {
-  ::DeleteFileA(file.c_str());
-  ::RemoveDirectoryA(folder.c_str());
+  DeleteFileNamed(file);
+  RemoveFolderNamed(folder);
 }
 
 }  // namespace pk::update

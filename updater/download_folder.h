@@ -13,14 +13,14 @@ namespace pk::update {
 
 inline constexpr char kDownloadFolderPrefix[] = "pixelkite-update-";
 
-// The new folder's path (no trailing backslash), or empty when none could be made.
+// The new folder's path (UTF-8, no trailing backslash), or empty when none could be made.
 std::string MakePrivateFolder();
 
 // Removes the download folders of earlier runs with what they hold. A file
 // still in use (an installer that is still running) stays, and its folder with it.
 void RemoveEarlierFolders();
 
-// Deletes the installer and its folder.
+// Deletes the installer and its folder (both UTF-8).
 void DeleteDownload(const std::string& folder, const std::string& file);
 
 }  // namespace pk::update

@@ -54,8 +54,8 @@ bool SetDeleteOnClose(HANDLE file, bool del) {
 }
 
 void Download(Transfer& transfer, BackgroundJob& job) {
-  win32::UniqueKernelHandle out(::CreateFileA(transfer.file.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::UniqueKernelHandle out(::CreateFileW(win32::WideFromUtf8(transfer.file).c_str(), GENERIC_WRITE | DELETE, 0,
+                                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (out.Get() == INVALID_HANDLE_VALUE) {
     out.Release();
     transfer.error = FetchError::Sink;
@@ -134,7 +134,7 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
       ::ShowWindow(dialog, SW_SHOW);
     }
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
         // The program is ending: stop, and hand the request on afterwards.
         quit = true;
@@ -142,9 +142,9 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
         job->RequestCancel();
         break;
       }
-      if (!dialog || !::IsDialogMessageA(dialog, &msg)) {
+      if (!dialog || !::IsDialogMessageW(dialog, &msg)) {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
       }
     }
     if (dialog && transfer.size > 0) {
@@ -174,7 +174,8 @@ bool RunProgressWindow(const Manifest& manifest, HWND owner, Transfer& transfer,
 // started, and checks it against the manifest.
 win32::UniqueKernelHandle OpenVerified(const std::string& file, const Manifest& manifest) {
   win32::UniqueKernelHandle in(
-      ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ::CreateFileW(win32::WideFromUtf8(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (in.Get() == INVALID_HANDLE_VALUE) {
     in.Release();
     return {};
@@ -234,15 +235,17 @@ CheckResult DownloadAndRun(const Manifest& manifest, HWND owner, InstallerMode m
     DeleteDownload(transfer->folder, transfer->file);
     return kVerificationFailed;
   }
-  SHELLEXECUTEINFOA run{};
+  // Wide names: the temp folder may be named outside the ANSI code page.
+  const std::wstring file = win32::WideFromUtf8(transfer->file), folder = win32::WideFromUtf8(transfer->folder);
+  SHELLEXECUTEINFOW run{};
   run.cbSize = sizeof run;
   run.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  run.lpVerb = "open";
-  run.lpFile = transfer->file.c_str();
-  run.lpParameters = mode == InstallerMode::Silent ? "/S" : nullptr;
-  run.lpDirectory = transfer->folder.c_str();
+  run.lpVerb = L"open";
+  run.lpFile = file.c_str();
+  run.lpParameters = mode == InstallerMode::Silent ? L"/S" : nullptr;
+  run.lpDirectory = folder.c_str();
   run.nShow = SW_SHOWNORMAL;
-  bool started = ::ShellExecuteExA(&run);
+  bool started = ::ShellExecuteExW(&run);
   // The verified file stays locked against writers until the installer runs.
   verified.Reset();
   if (!started) {

@@ -7,5 +7,6 @@
 namespace pk::platform {
 
 void ShowDefaultMessage(Owner owner, const Message& message);
+bool AskDefaultQuestion(Owner owner, const Message& question);
 
 }  // namespace pk::platform

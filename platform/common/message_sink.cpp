@@ -22,4 +22,17 @@ void ShowMessage(Owner owner, const Message& message) {
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }
 
+namespace {
+QuestionSink& Questions() {
+  static QuestionSink sink;
+  return sink;
+}
+}  // namespace
+
+bool AskYesNo(Owner owner, const Message& question) {
+  return Questions() ? Questions()(owner, question) : AskDefaultQuestion(owner, question);
+}
+
+QuestionSink SetQuestionSink(QuestionSink sink) { return std::exchange(Questions(), std::move(sink)); }
+
 }  // namespace pk::platform

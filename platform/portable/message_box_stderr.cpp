@@ -7,4 +7,10 @@ namespace pk::platform {
 
 void ShowDefaultMessage(Owner, const Message& message) { PrintMessage(message); }
 
+// Nobody can answer: the question is printed and taken as No, which changes nothing.
+bool AskDefaultQuestion(Owner, const Message& question) {
+  PrintMessage(question);
+  return false;
+}
+
 }  // namespace pk::platform

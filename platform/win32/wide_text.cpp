@@ -32,4 +32,19 @@ std::string GbkFromWide(std::wstring_view wide) { return FromWide(kProgramCodePa
 std::wstring WideFromUtf8(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 std::string Utf8FromWide(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
 
+std::wstring ModuleFileName(void* module) {
+  std::wstring path(MAX_PATH, L'\0');
+  // Long paths are cut to the buffer and not terminated: try a larger one.
+  while (path.size() <= 32768) {
+    const DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), path.data(), DWORD(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+  return {};
+}
+
 }  // namespace pk::win32

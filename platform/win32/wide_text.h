@@ -24,4 +24,8 @@ std::string GbkFromWide(std::wstring_view wide);
 std::wstring WideFromUtf8(std::string_view utf8);
 std::string Utf8FromWide(std::wstring_view wide);
 
+// The whole path of a loaded module (null: the executable), however long;
+// empty when the system gives none.
+std::wstring ModuleFileName(void* module);
+
 }  // namespace pk::win32

@@ -51,8 +51,9 @@ pixelkite_cli extract "$files/four-photo.ico" -o "$ref/four-photo.bmp" >/dev/nul
 check "save as: the bitmap is the first image's picture" cmp "$files/four-photo.BMP" "$ref/four-photo.bmp"
 expect "save as: cancelling writes nothing and shows nothing" \
   "$(lines "$SAVE" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" save Pixelkite --cancel
-expect "save as: a .png name writes nothing and shows nothing" \
-  "$(lines "$SAVE" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" save Pixelkite "$(f picture.png)"
+expect "save as: a .png name writes nothing and says why" \
+  "$(lines "$SAVE" "box caption=错误 text=只能保存为图标(ICO)或位图(BMP)文件!" "$(one "$(f photo.BMP)")" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f picture.png)"
 check "save as: no .png file" absent "$files/picture.png"
 
 # ---- icon files whatever the case of .ico, in a GBK folder
@@ -97,7 +98,7 @@ expect "save as: a target that cannot be made, named outside the code page" \
   "$(lines "$SAVE" "box caption=$(f "no-folder/$hangul.ico") text=文件建立时出错!" "$(one "$(f "$combining.ico")")" \
     "$ON" "preview icon=1")" save Pixelkite "$(f "no-folder/$hangul.ico")"
 expect "open: $emoji.exe, not a module: its path before the words" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f "$emoji.exe")文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f "$emoji.exe")文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f "$emoji.exe")"
 no_temporary_files() {
   local left

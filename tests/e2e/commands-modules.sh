@@ -20,10 +20,24 @@ expect "save as: group 10 as a bitmap" \
   "$(lines "$SAVE" "list count=184 selected=1" "$SHELL_ENTRIES" "$ON" "preview icon=1")" save Pixelkite "$(f shell-10.bmp)"
 ref_group "$w64/shell32.dll" 10 "$ref/shell-10.bmp"
 check "save as: group 10's bitmap as the command line extracts it" cmp "$files/shell-10.bmp" "$ref/shell-10.bmp"
+for filter in 1 2; do
+  expect "save as: a name without an extension takes filter $filter's" \
+    "$(lines "$SAVE" "list count=184 selected=1" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+    save Pixelkite "$(f "bare-$filter")" $filter
+done
+check "save as: bare-1 became an icon file, bare-2 a bitmap" \
+  eval 'cmp "$files/bare-1.ico" "$ref/shell-10.ico" && cmp "$files/bare-2.bmp" "$ref/shell-10.bmp" && absent "$files/bare-1"'
 expect "select: the third entry" "$(lines "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
   select Pixelkite 2
-expect "save as: over the existing file, without a question" \
-  "$(lines "$SAVE" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" save Pixelkite "$(f shell-10.ico)"
+REPLACE="question caption=保存为 text=$(f shell-10.ico)已存在，要替换它吗?"
+cp "$files/shell-10.ico" "$work/shell-10-before.ico"
+expect "save as: over an existing file, No" \
+  "$(lines "$SAVE" "$REPLACE answer=no" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f shell-10.ico)" 0 no
+check "save as: No keeps the file byte for byte" cmp "$files/shell-10.ico" "$work/shell-10-before.ico"
+expect "save as: over an existing file, Yes" \
+  "$(lines "$SAVE" "$REPLACE answer=yes" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
+  save Pixelkite "$(f shell-10.ico)" 0 yes
 ref_group "$w64/shell32.dll" 11 "$ref/shell-11.ico"
 check "save as: the file now holds group 11" cmp "$files/shell-10.ico" "$ref/shell-11.ico"
 expect "copy: group 11" "$(lines "clipboard dib" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
@@ -37,22 +51,21 @@ expect "save as: a file that cannot be made is reported by the writer" \
   "$(lines "$SAVE" "box caption=$(f no-folder/x.ico) text=文件建立时出错!" "list count=184 selected=2" "$SHELL_ENTRIES" "$ON" "preview icon=1")" \
   save Pixelkite "$(f no-folder/x.ico)"
 
-# ---- files that do not open as modules or have no icons: the list empties, the buttons stay
+# ---- files that do not open as modules or have no icons: the list and the preview empty, Save as and Copy go off
 expect "open: a text file named .exe" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f text.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f text.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f text.exe)"
-expect "save as: then there is nothing to save" "$(lines "$SAVE" "$NOTHING_TO_SAVE" "$EMPTY" "$ON" "preview icon=1")" \
-  save Pixelkite "$(f after-text.ico)"
-expect "copy: nor to copy" "$(lines "$NOTHING_TO_COPY" "clipboard none" "$EMPTY" "$ON" "preview icon=1")" \
-  copy Pixelkite --held "$(winpath "$work/none.dib")"
+# Nothing is left to save or copy, and the window says so before a click.
+expect "save as and copy: then there is nothing to save or copy" "$(lines "$EMPTY" "$OFF" "preview icon=0")" \
+  state Pixelkite
 expect "open: a missing .exe typed by name" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f missing.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f missing.exe)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f missing.exe)"
 expect "open: a 16-bit .icl" \
-  "$(lines "$OPEN" "box caption=错误 text=$(f old.icl)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=$(f old.icl)文件载入错误，必须是WIN32的文件!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(f old.icl)"
 expect "open: a DLL without icons" \
-  "$(lines "$OPEN" "box caption=错误 text=列举图标资源名时出错!" "$EMPTY" "$ON" "preview icon=1")" \
+  "$(lines "$OPEN" "box caption=错误 text=列举图标资源名时出错!" "$EMPTY" "$OFF" "preview icon=0")" \
   open Pixelkite "$(winpath "$w64/version.dll")"
 
 # ---- a PE32 module

@@ -13,10 +13,12 @@
 // Each prints what appeared ("dialog ...", "box ...") and then the window's
 // state ("list ...", "entry ...", "buttons ...", "preview ...") as UTF-8:
 //   probe open <title> <path>|--cancel             Browse, type the path, Open
-//   probe save <title> <path>|--cancel [filter]    Save as, pick a filter (1-based), type, Save
+//   probe save <title> <path>|--cancel [filter [yes|no]]  Save as, pick a filter (1-based), type, Save;
+//                                                  a question is answered no unless yes is given
 //   probe copy <title> <out>|--held <out>          Copy; the clipboard's CF_DIB into <out>
 //   probe select <title> <index>                   click an entry of the list
 //   probe state <title>                            only the state
+//   probe click <title> <id>                       click a button and go (what it opens stays)
 //   probe icon <title> <file> [group]              the preview shows that file's
 //                                                  (group's) icon, pixel for pixel
 //   probe buttons <title> <out> [<reference>]     the six buttons' pixels into <out>,
@@ -235,9 +237,12 @@ void Settle(HWND dialog) {
 }
 
 // Prints a message box, checks that it has only an OK button and no icon, and presses OK.
+// How the next question box (Yes and No) is answered.
+bool answerYes = false;
+
 void ReadAndDismissBox(HWND box) {
   int buttons = 0, icons = 0;
-  HWND ok = nullptr;
+  HWND ok = nullptr, yes = nullptr, no = nullptr;
   for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     if (!::IsWindowVisible(child)) continue;
     wchar_t className[32] = {};
@@ -245,21 +250,34 @@ void ReadAndDismissBox(HWND box) {
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     if (_wcsicmp(className, L"Button") == 0) {
       ++buttons;
-      if (::GetDlgCtrlID(child) == IDOK) ok = child;
+      const int id = ::GetDlgCtrlID(child);
+      if (id == IDOK) ok = child;
+      if (id == IDYES) yes = child;
+      if (id == IDNO) no = child;
     } else if (_wcsicmp(className, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
                ::SendMessageW(child, STM_GETICON, 0, 0)) {
       ++icons;
     }
   }
-  SeenBox seen{Narrow(Text(box)), Narrow(Text(::GetDlgItem(box, kMessageText))), buttons == 1 && ok && !icons};
+  const bool question = buttons == 2 && yes && no;
+  SeenBox seen{Narrow(Text(box)), Narrow(Text(::GetDlgItem(box, kMessageText))), ((buttons == 1 && ok) || question) && !icons};
   if (boxLog) {
     boxLog->push_back(seen);
+  } else if (question) {
+    // No must be the default: Enter on the box keeps the file.
+    GUITHREADINFO focus{sizeof focus};
+    const bool noIsDefault = (::GetWindowLongW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON ||
+                             (::GetGUIThreadInfo(::GetWindowThreadProcessId(box, nullptr), &focus) && focus.hwndFocus == no);
+    std::printf("question caption=%s text=%s answer=%s%s%s\n", seen.caption.c_str(), seen.text.c_str(),
+                answerYes ? "yes" : "no", noIsDefault ? "" : " (Yes is the default)", icons ? " (with an icon)" : "");
+    if (!seen.plain || !noIsDefault) ++failures;
   } else {
     std::printf("box caption=%s text=%s%s%s\n", seen.caption.c_str(), seen.text.c_str(),
                 buttons == 1 && ok ? "" : " (not one OK button)", icons ? " (with an icon)" : "");
     if (!seen.plain) ++failures;
   }
-  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  const int answer = question ? (answerYes ? IDYES : IDNO) : IDOK;
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
 }
 
 bool describeDialogs = true;
@@ -322,7 +340,10 @@ void AnswerFileDialog(HWND fileDialog, const char* path, int filter) {
   if (filter > 0) {
     HWND types = ::GetDlgItem(fileDialog, kFileTypeCombo);
     ::SendMessageW(types, CB_SETCURSEL, WPARAM(filter - 1), 0);
-    ::SendMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+    // What a choice with the mouse sends: the dialog may take the new filter
+    // on either notification (Wine's only on the second).
+    for (WORD code : {WORD(CBN_SELCHANGE), WORD(CBN_SELENDOK)})
+      ::SendMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(kFileTypeCombo, code), reinterpret_cast<LPARAM>(types));
   }
   Check(TypeFileName(fileDialog, path), "the file name is typed into the file dialog");
   ::PostMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -514,13 +535,15 @@ int IconShown(HWND dialog, const char* file, const char* group) {
   std::vector<COLORREF> onBlack, onWhite;
   drawnOn(RGB(0, 0, 0), &onBlack);
   drawnOn(RGB(255, 255, 255), &onWhite);
+  // An icon no larger than the box is centred in it at its own size.
+  const int left = std::max(0, int(box.right - cx) / 2), top = std::max(0, int(box.bottom - cy) / 2);
   int compared = 0, differing = 0;
   for (int y = 0; y < cy && y < box.bottom; ++y) {
     for (int x = 0; x < cx && x < box.right; ++x) {
       const size_t i = size_t(y) * cx + x;
       if (onBlack[i] != onWhite[i]) continue;
       ++compared;
-      differing += ::GetPixel(screen, origin.x + x, origin.y + y) != onBlack[i];
+      differing += ::GetPixel(screen, origin.x + left + x, origin.y + top + y) != onBlack[i];
     }
   }
   ::ReleaseDC(nullptr, screen);
@@ -751,14 +774,21 @@ int main() {
   if (command == "startup") return Startup(dialog);
   if (command == "minimised" && argc > 3) return Minimised(dialog, argv[3]);
   if (command == "open" && argc > 3) return Open(dialog, std::string(argv[3]) == "--cancel" ? nullptr : argv[3]);
-  if (command == "save" && argc > 3)
+  if (command == "save" && argc > 3) {
+    // save TITLE PATH [FILTER [yes|no]]: the last answers a question before replacing a file.
+    answerYes = argc > 5 && std::string(argv[5]) == "yes";
     return Save(dialog, std::string(argv[3]) == "--cancel" ? nullptr : argv[3], argc > 4 ? std::atoi(argv[4]) : 0);
+  }
   if (command == "copy" && argc > 3) {
     const bool hold = std::string(argv[3]) == "--held";
     if (hold && argc < 5) return 2;
     return Copy(dialog, argv[hold ? 4 : 3], hold);
   }
   if (command == "select" && argc > 3) return Select(dialog, std::atoi(argv[3]));
+  if (command == "click" && argc > 3) {
+    Click(dialog, std::atoi(argv[3]));
+    return 0;
+  }
   if (command == "state") {
     RunCommand(dialog, false, nullptr, 0);
     PrintState(dialog);

@@ -230,5 +230,20 @@ if [ -f "$tests_exe" ]; then
   check "pk_win_tests GUI tests ($gui_tests)" "$PK_WINE" "$tests_exe" --gtest_filter="$gui_tests" --gtest_brief=1
 fi
 
+# At 144 DPI (150 %), in a prefix of its own: the about box's addresses fit
+# their links and no controls overlap, the picture holds a 48-pixel icon,
+# the skinned buttons are stretched to their larger size.
+if [ -f "$tests_exe" ] && [ "$codepage" = 936 ]; then
+  prefix144=${PK_WINEPREFIX_144:-$root/build/wineprefix-144}
+  at_144() { WINEPREFIX=$prefix144 "$@"; }
+  (export WINEPREFIX=$prefix144; pk_gui_prepare &&
+    "$PK_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 &&
+    "$PK_WINESERVER" -w) || exit 1
+  check "144 DPI: about box, picture, skinned buttons and keyboard" \
+    at_144 env PK_EXPECT_DPI=144 "$PK_WINE" "$tests_exe" --gtest_brief=1 \
+    --gtest_filter='AboutDialog*:OpenCommandTest.ThePreview*:SkinButton*:MainDialogKeyboard*:SettingsDialog*'
+  at_144 "$PK_WINESERVER" -k >/dev/null 2>&1 || true
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

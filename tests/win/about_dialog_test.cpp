@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "pk_version.h"
+#include "framework/dpi.h"
 #include "res/maker.h"
 #include "res/resource.h"
 #include "tests/win/dialog_driver.h"
@@ -83,9 +85,11 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
     RECT placed;
     GetWindowRect(child, &placed);
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&placed), 2);
-    EXPECT_EQ(placed.left, pixels.left);
+    // The links are sized to their addresses (see below); the rest keep the template's places.
+    const bool link = c.id == IDC_MAIL_LINK || c.id == IDC_WEB_LINK;
+    if (!link) EXPECT_EQ(placed.left, pixels.left);
     EXPECT_EQ(placed.top, pixels.top);
-    if (c.type != SS_ICON) {  // an icon control takes its icon's size
+    if (c.type != SS_ICON && !link) {  // an icon control takes its icon's size
       EXPECT_EQ(placed.right - placed.left, pixels.right);
       EXPECT_EQ(placed.bottom - placed.top, pixels.bottom);
     }
@@ -110,6 +114,56 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
     ASSERT_TRUE(record);
     EXPECT_STREQ(record->target, target);
     EXPECT_EQ(record->textColor, kDefaultLinkColor);
+  }
+  DestroyWindow(box);
+}
+
+RECT RectIn(HWND dialog, HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// Also run at 144 DPI (PK_EXPECT_DPI): each address fits its link whole, on
+// the dialog's own background, and no two controls overlap.
+TEST(AboutDialog, AddressesShowWholeOnTheDialogsBackgroundAndNothingOverlaps) {
+  PK_REQUIRE_DISPLAY();
+  AboutDialog about;
+  ASSERT_TRUE(about.Create());
+  HWND box = about.m_hWnd;
+  if (const char* dpi = std::getenv("PK_EXPECT_DPI")) ASSERT_EQ(int(WindowDpi(box)), std::atoi(dpi));
+  LOGFONTW underlined{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof underlined, &underlined);
+  underlined.lfUnderline = TRUE;
+  HFONT font = CreateFontIndirectW(&underlined);
+  HDC dc = GetDC(box);
+  SelectObject(dc, font);
+  LOGBRUSH dialogBrush{};
+  GetObjectW(HBRUSH(SendMessageW(box, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(box))), sizeof dialogBrush, &dialogBrush);
+  for (auto [id, address] : {std::pair{IDC_MAIL_LINK, PK_MAKER_EMAIL}, std::pair{IDC_WEB_LINK, PK_MAKER_WEB_SITE}}) {
+    const std::wstring text = Widen(address);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent);
+    const RECT r = RectIn(box, GetDlgItem(box, id));
+    EXPECT_LE(extent.cx, r.right - r.left) << address << " is cut";
+    EXPECT_LE(extent.cy, r.bottom - r.top) << address;
+    // Beside the text: the dialog's colour, no band of another.
+    const COLORREF c = dialogBrush.lbColor;
+    EXPECT_EQ(test::PrintClient(GetDlgItem(box, id), r.right - r.left, r.bottom - r.top).At(0, 0),
+              uint32_t(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c)) << address;
+  }
+  ReleaseDC(box, dc);
+  DeleteObject(font);
+  RECT client, both;
+  GetClientRect(box, &client);
+  for (HWND a = GetWindow(box, GW_CHILD); a; a = GetWindow(a, GW_HWNDNEXT)) {
+    const RECT ra = RectIn(box, a);
+    EXPECT_TRUE(IntersectRect(&both, &client, &ra) && EqualRect(&both, &ra)) << GetDlgCtrlID(a) << " is outside";
+    for (HWND b = GetWindow(a, GW_HWNDNEXT); b; b = GetWindow(b, GW_HWNDNEXT)) {
+      const RECT rb = RectIn(box, b);
+      EXPECT_FALSE(IntersectRect(&both, &ra, &rb)) << GetDlgCtrlID(a) << " and " << GetDlgCtrlID(b) << " overlap";
+    }
   }
   DestroyWindow(box);
 }

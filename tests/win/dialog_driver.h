@@ -50,12 +50,29 @@ class DialogDriver {
   }
 
   static void Click(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-  // Escape as the keyboard delivers it: to the control that has the focus.
-  void PressEscape(HWND dialog) const {
+  // A key as the keyboard delivers it: to the control that has the focus.
+  void PressKey(HWND dialog, UINT key) const {
+    HWND focus = Focused();
+    HWND target = focus ? focus : dialog;
+    ::PostMessageW(target, WM_KEYDOWN, key, 0x00010001);
+    if (key == VK_RETURN || key == VK_SPACE) ::PostMessageW(target, WM_CHAR, key, 0x00010001);
+    ::PostMessageW(target, WM_KEYUP, key, 0xC0010001);
+  }
+  void PressEscape(HWND dialog) const { PressKey(dialog, VK_ESCAPE); }
+  // Moves the focus to control `id` as the dialog manager does; false when
+  // it has not arrived after a second.
+  bool Focus(HWND dialog, int id) const {
+    HWND control = ::GetDlgItem(dialog, id);
+    ::PostMessageW(dialog, WM_NEXTDLGCTL, WPARAM(control), TRUE);
+    for (int waited = 0; waited < 1000; waited += 20, ::Sleep(20)) {
+      if (Focused() == control) return true;
+    }
+    return false;
+  }
+  // The control of the test's thread that has the focus.
+  HWND Focused() const {
     GUITHREADINFO info{sizeof info};
-    HWND target = ::GetGUIThreadInfo(testThread_, &info) && info.hwndFocus ? info.hwndFocus : dialog;
-    ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    ::PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return ::GetGUIThreadInfo(testThread_, &info) ? info.hwndFocus : nullptr;
   }
   // What the caption's close box sends.
   static void CloseBox(HWND dialog) { ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }

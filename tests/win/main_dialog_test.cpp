@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "platform/win32/unique_handle.h"
 #include "codec/icon_group.h"
@@ -219,6 +220,45 @@ TEST_F(MainDialogTest, SelectionChangeRepaintsWithThePreviewOfTheGroup) {
   UpdateWindow(dialog);
   EXPECT_FALSE(dialog.PreviewIcon());
   EXPECT_EQ(SendMessageA(Item(IDC_PREVIEW), STM_GETICON, 0, 0), 0);
+}
+
+// Notes the commands the keyboard runs instead of running them.
+class CommandRecordingDialog : public MainDialog {
+ public:
+  std::vector<UINT> ran;
+
+ protected:
+  void OnOK() override { ran.push_back(IDOK); }
+  void OnCancel() override { ran.push_back(IDCANCEL); }
+  BOOL OnCommand(UINT id, UINT code, HWND control) override {
+    if (code != BN_CLICKED || id == IDOK || id == IDCANCEL) return MainDialog::OnCommand(id, code, control);
+    ran.push_back(id);
+    return TRUE;
+  }
+};
+
+TEST(MainDialogKeyboard, EnterAndSpaceRunTheFocusedButtonAndEnterElsewhereTheDefault) {
+  PK_REQUIRE_DISPLAY();
+  CommandRecordingDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  for (int id : {IDC_SAVE_AS, IDC_COPY}) EnableWindow(GetDlgItem(dialog, id), TRUE);
+  // A key as the keyboard delivers it, through the dialog manager.
+  auto press = [&](int focusId, UINT key) {
+    SendMessageW(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, focusId)), TRUE);
+    dialog.ran.clear();
+    for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) PostMessageW(GetFocus(), message, key, 0x00010001);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageW(dialog, &m)) DispatchMessageW(&m);
+    }
+    return dialog.ran;
+  };
+  for (UINT id : {IDOK, IDCANCEL, IDC_SAVE_AS, IDC_COPY, IDC_ABOUT, IDC_SETTINGS}) {
+    EXPECT_EQ(press(id, VK_RETURN), std::vector<UINT>{id}) << "Enter on " << id;
+    EXPECT_EQ(press(id, VK_SPACE), std::vector<UINT>{id}) << "Space on " << id;
+  }
+  EXPECT_EQ(press(IDC_ICON_LIST, VK_RETURN), std::vector<UINT>{IDOK}) << "Enter on the list: Browse";
+  DestroyWindow(dialog);
 }
 
 TEST(MainDialogStartup, RefusesToStartWithAMessageWhenTheRecordCannotBeHad) {

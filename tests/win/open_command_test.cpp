@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <new>
 #include <set>
+#include <tuple>
 
 #include "codec_messages.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
+#include "framework/dpi.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "tests/support/bmp_builder.h"
@@ -210,6 +212,54 @@ TEST_F(OpenCommandTest, ABitmapTheReaderRefusesLeavesTheStartupRecordAlone) {
   EXPECT_STREQ(dialog.Record()->iconFilePath, "Untitled");
   EXPECT_EQ(dialog.Count(), 0);
   EXPECT_FALSE(dialog.LoadForSave());
+}
+
+TEST_F(OpenCommandTest, AFailedOpenLeavesNothingOfTheFileBefore) {
+  for (const std::string& path : {dir.Write("text.exe", {'n', 'o', 't'}), dir.Path("missing.ico")}) {
+    Open(IconFile("good.ico", {{32, 8}}));
+    ASSERT_TRUE(dialog.PreviewIcon() && IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)));
+    Open(path);
+    EXPECT_EQ(dialog.Count(), 0) << path;
+    EXPECT_FALSE(SendDlgItemMessageW(dialog, IDC_PREVIEW, STM_GETICON, 0, 0)) << path;
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE_AS)) || IsWindowEnabled(GetDlgItem(dialog, IDC_COPY)));
+  }
+}
+
+// The picture of `dialog` as it draws itself, and its background with its icon drawn into `at`.
+std::pair<test::Picture, test::Picture> PreviewPixels(HWND dialog, RECT at) {
+  HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+  RECT box;
+  GetClientRect(preview, &box);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, box.right, box.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  FillRect(memory, &box, HBRUSH(SendMessageW(dialog, WM_CTLCOLORSTATIC, WPARAM(memory), LPARAM(preview))));
+  DrawIconEx(memory, at.left, at.top, HICON(SendMessageW(preview, STM_GETICON, 0, 0)), at.right - at.left,
+             at.bottom - at.top, 0, nullptr, DI_NORMAL);
+  SelectObject(memory, old);
+  test::Picture expected = test::ReadBitmap(bitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return {test::PrintClient(preview, box.right, box.bottom), expected};
+}
+
+TEST_F(OpenCommandTest, ThePreviewScalesALargeIconDownWholeAndCentresASmallOneAtItsOwnSize) {
+  RECT box;
+  GetClientRect(GetDlgItem(dialog, IDC_PREVIEW), &box);
+  const int w = box.right, h = box.bottom;
+  EXPECT_GE(std::min(w, h), ScaleToDpi(32, WindowDpi(dialog))) << "a 32-pixel icon fits whole";
+  // A bitmap opened first becomes a 256 x 128 icon: the box's width, half as high, in the middle.
+  Open(Bitmap("wide.bmp", 300, 150, 24));
+  auto [drawn, expected] = PreviewPixels(dialog, {0, (h - w / 2) / 2, w, (h - w / 2) / 2 + w / 2});
+  EXPECT_TRUE(drawn == expected) << "the 256-pixel icon is scaled, not cut";
+  TestOpenDialog fresh;
+  ASSERT_TRUE(fresh.Create());
+  fresh.OpenPath(Bitmap("small.bmp", 16, 16, 24));
+  std::tie(drawn, expected) = PreviewPixels(fresh, {(w - 16) / 2, (h - 16) / 2, (w + 16) / 2, (h + 16) / 2});
+  EXPECT_TRUE(drawn == expected) << "the 16-pixel icon is centred at its own size";
+  DestroyWindow(fresh);
 }
 
 // A drop as the shell makes it: a DROPFILES block followed by the wide names.

@@ -78,7 +78,7 @@ class SettingsDialogTest : public ::testing::Test {
   }
   void TearDown() override { WriteState(saved_); }
 
-  enum Way { Ok, CancelButton, Escape, CloseBox };
+  enum Way { Ok, CancelButton, Escape, CloseBox, EnterOnCancel };
   struct Outcome {
     int checked = -1;  // control checked when the dialog opened (1008 or 1009), 0 for none
     INT_PTR result = 0;
@@ -105,6 +105,7 @@ class SettingsDialogTest : public ::testing::Test {
           case CancelButton: d.Click(dialog, IDCANCEL); break;
           case Escape: d.PressEscape(dialog); break;
           case CloseBox: d.CloseBox(dialog); break;
+          case EnterOnCancel: EXPECT_TRUE(d.Focus(dialog, IDCANCEL)); d.PressKey(dialog, VK_RETURN); break;
         }
         if (way != Ok) return;
         // A message box would come before the dialog goes.
@@ -178,6 +179,8 @@ TEST_F(SettingsDialogTest, OkStoresTheOtherChoiceAndEveryOtherWayOutStoresNothin
       {"Escape", With(Dword(7)), IDC_UPDATE_PROMPT, Escape, IDCANCEL, With(Dword(7))},
       {"the close box", With(Dword(0)), IDC_UPDATE_AUTO, CloseBox, IDCANCEL, With(Dword(0))},
       {"Cancel without a key", kNoKey, IDC_UPDATE_AUTO, CancelButton, IDCANCEL, kNoKey},
+      {"Enter on Cancel: its command, not the default", With(Dword(0)), IDC_UPDATE_AUTO, EnterOnCancel, IDCANCEL,
+       With(Dword(0))},
   };
   for (const Case& c : cases) {
     Outcome outcome = Run(c.initial, c.click, c.way);
@@ -195,6 +198,27 @@ TEST_F(SettingsDialogTest, WithoutTheKeyOkSaysTheChoiceWasNotStoredAndCreatesNot
     EXPECT_EQ(outcome.result, IDOK) << "it still closes as OK";
     EXPECT_TRUE(ReadState() == kNoKey) << "the key is never created";
   }
+}
+
+TEST_F(SettingsDialogTest, TabReachesTheCheckedRadioButtonAndArrowsStayInTheirGroup) {
+  WriteState(With(Dword(0)));
+  std::vector<int> focused;
+  SettingsDialog settings;
+  {
+    test::DialogDriver driver([&](test::DialogDriver& d) {
+      HWND dialog = d.WaitFor(kCaption, IDC_UPDATE_AUTO);
+      if (!dialog || !d.Focus(dialog, IDOK)) return;
+      for (UINT key : {VK_TAB, VK_TAB, VK_DOWN, VK_DOWN, VK_TAB}) {
+        d.PressKey(dialog, key);
+        Sleep(100);
+        focused.push_back(GetDlgCtrlID(d.Focused()));
+      }
+      d.Click(dialog, IDCANCEL);
+    });
+    settings.DoModal();
+  }
+  // Down from the last radio button wraps to the first, not on to OK.
+  EXPECT_EQ(focused, (std::vector<int>{IDCANCEL, IDC_UPDATE_PROMPT, IDC_UPDATE_AUTO, IDC_UPDATE_PROMPT, IDOK}));
 }
 
 }  // namespace

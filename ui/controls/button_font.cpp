@@ -4,8 +4,8 @@
 
 #include "platform/win32/wide_text.h"
 
-ButtonFont::ButtonFont(const char* faceName) {
-  logFont.lfHeight = -12;  // a character height of 12 pixels
+ButtonFont::ButtonFont(const char* faceName, UINT dpi) {
+  logFont.lfHeight = -ScaleToDpi(12, dpi);  // a character height of 12 pixels at 100 %
   logFont.lfWidth = 0;
   logFont.lfEscapement = 0;
   logFont.lfOrientation = 0;

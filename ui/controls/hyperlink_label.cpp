@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "framework/dpi.h"
 #include "platform/win32/wide_text.h"
 
 namespace {
 
 // Shared by every link of the process and touched only from the window
 // thread. The font and the cursor are made on first use and kept until the
-// process ends.
+// process ends; the font is made anew when a link is drawn at another DPI.
 int linkPressed = 0;  // set by a press on any link, consumed by the next release on any link
 HFONT linkFont = nullptr;
+UINT linkFontDpi = 0;
 HCURSOR linkCursor = nullptr;
 wchar_t linkTextBuffer[260];
 
@@ -62,8 +64,27 @@ HyperlinkLabel* RecordOf(HWND window) {
   return reinterpret_cast<HyperlinkLabel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The stock GUI font, underlined, at the DPI `window` is drawn at (the stock
+// font is made for the system's).
+HFONT LinkFont(HWND window) {
+  const UINT dpi = WindowDpi(window);
+  if (!linkFont || dpi != linkFontDpi) {
+    LOGFONTW description{};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description);
+    description.lfUnderline = TRUE;
+    description.lfHeight = ::MulDiv(description.lfHeight, int(dpi), int(WindowDpi(nullptr)));
+    if (HFONT made = ::CreateFontIndirectW(&description)) {
+      if (linkFont) ::DeleteObject(linkFont);
+      linkFont = made;
+      linkFontDpi = dpi;
+    }
+  }
+  return linkFont;
+}
+
 // One line of text in the control's alignment, underlined, in the label's
-// colour on cells of the button-face colour. Serves WM_PAINT and WM_PRINTCLIENT.
+// colour on the background the dialog gives its static controls (no band of
+// another colour behind the text). Serves WM_PAINT and WM_PRINTCLIENT.
 void PaintLink(HWND window, HDC dc, const HyperlinkLabel& label) {
   LONG style = ::GetWindowLongA(window, GWL_STYLE);
   UINT format = DT_SINGLELINE;
@@ -72,15 +93,13 @@ void PaintLink(HWND window, HDC dc, const HyperlinkLabel& label) {
   if (style & SS_CENTERIMAGE) format |= DT_VCENTER;
   RECT client;
   ::GetClientRect(window, &client);
+  HWND parent = ::GetParent(window);
+  auto background =
+      reinterpret_cast<HBRUSH>(parent ? ::SendMessageW(parent, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(window)) : 0);
+  ::FillRect(dc, &client, background ? background : ::GetSysColorBrush(COLOR_BTNFACE));
+  ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, label.textColor);
-  ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-  if (!linkFont) {
-    LOGFONTW description{};
-    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description);
-    description.lfUnderline = TRUE;
-    linkFont = ::CreateFontIndirectW(&description);
-  }
-  HGDIOBJ previousFont = ::SelectObject(dc, linkFont);
+  HGDIOBJ previousFont = ::SelectObject(dc, LinkFont(window));
   ::GetWindowTextW(window, linkTextBuffer, 260);
   ::DrawTextW(dc, linkTextBuffer, -1, &client, format);
   ::SelectObject(dc, previousFont);
@@ -170,4 +189,18 @@ LRESULT CALLBACK HyperlinkWindowProc(HWND window, UINT message, WPARAM w, LPARAM
       break;
   }
   return ::CallWindowProcW(previous, window, message, w, l);
+}
+
+SIZE LinkTextExtent(HWND control) {
+  SIZE extent{0, 0};
+  HDC dc = ::GetDC(control);
+  if (!dc) return extent;
+  HGDIOBJ previousFont = ::SelectObject(dc, LinkFont(control));
+  const int length = ::GetWindowTextW(control, linkTextBuffer, 260);
+  RECT measured{0, 0, 0, 0};
+  ::DrawTextW(dc, linkTextBuffer, length, &measured, DT_SINGLELINE | DT_CALCRECT);
+  extent = {measured.right, measured.bottom};
+  ::SelectObject(dc, previousFont);
+  ::ReleaseDC(control, dc);
+  return extent;
 }

@@ -33,5 +33,8 @@ inline constexpr size_t kMaxLinkTarget = 259;
 // never cut short).
 int AttachHyperlink(HWND dialog, int controlId, const char* target, COLORREF color);
 
+// The size of a link's text as it is drawn, in pixels.
+SIZE LinkTextExtent(HWND control);
+
 // The window procedure of every linked control.
 LRESULT CALLBACK HyperlinkWindowProc(HWND window, UINT message, WPARAM w, LPARAM l);

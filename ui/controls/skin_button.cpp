@@ -1,5 +1,7 @@
 #include "ui/controls/skin_button.h"
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "framework/win_app.h"
@@ -23,11 +25,45 @@ void SkinButton::PreSubclassWindow() {
   SendMessage(BM_SETSTYLE, (style & 0xFF) | BS_OWNERDRAW, TRUE);
 }
 
+LRESULT SkinButton::WindowProc(UINT message, WPARAM w, LPARAM l) {
+  // An owner-drawn button is no push button to the dialog manager, which
+  // would send Enter to the dialog's default command whatever has the focus:
+  // the button asks for Enter itself. Space is the button class's own.
+  if (message == WM_GETDLGCODE) {
+    const auto* key = reinterpret_cast<const MSG*>(l);
+    const bool enter = key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN;
+    return CButton::WindowProc(message, w, l) | (enter ? DLGC_WANTMESSAGE : 0);
+  }
+  if (message == WM_KEYDOWN && w == VK_RETURN) {
+    // Sent, as a click is: the command has run when the key has been handled.
+    if (HWND parent = ::GetParent(m_hWnd); parent && ::IsWindowEnabled(m_hWnd)) {
+      ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), BN_CLICKED), LPARAM(m_hWnd));
+    }
+    return 0;
+  }
+  if (message == WM_CHAR && w == VK_RETURN) return 0;  // the key's character: handled with the key
+  if (message == WM_SIZE && bitmapId && frameCount > 0) {
+    // A new size (the dialog scaled to another monitor's DPI): the faces are
+    // stretched anew, the caption's font made for that DPI.
+    const LRESULT result = CButton::WindowProc(message, w, l);
+    SetSkin(bitmapId, frameCount, marginTop, marginBottom, marginLeft, marginRight);
+    return result;
+  }
+  return CButton::WindowProc(message, w, l);
+}
+
 BOOL SkinButton::OnEraseBkgnd(CDC* dc) {
   return FALSE;  // DrawItem covers the whole client area
 }
 
 bool SkinButton::SetSkin(UINT id, int frames, int top, int bottom, int left, int right) {
+  // The caption's font follows the DPI the button is shown at.
+  if (const UINT dpi = WindowDpi(m_hWnd); font && dpi != fontDpi) {
+    if (auto scaled = std::unique_ptr<ButtonFont>(new (std::nothrow) ButtonFont(pk::ui_msg::kButtonFontFace, dpi))) {
+      font = std::move(scaled);
+      fontDpi = dpi;
+    }
+  }
   marginTop = top;
   marginBottom = bottom;
   marginLeft = left;

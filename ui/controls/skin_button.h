@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "framework/controls.h"
+#include "framework/dpi.h"
 #include "res/resource.h"
 #include "ui/controls/button_font.h"
 
@@ -44,6 +45,8 @@ class SkinButton : public CButton {
 
  protected:
   BOOL OnEraseBkgnd(CDC* dc) override;
+  // Enter on the focused button runs its own command, as on a push button.
+  LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override;
 
  private:
   bool ComposeFace(CBitmap* skin, CBitmap* face, int frameIndex, int frames);
@@ -62,4 +65,5 @@ class SkinButton : public CButton {
   int marginRight = 17;
   COLORREF transparentColor = RGB(255, 0, 255);
   std::unique_ptr<ButtonFont> font;
+  UINT fontDpi = kBaseDpi;
 };

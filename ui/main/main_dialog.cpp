@@ -50,6 +50,7 @@ void MainDialog::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, IDC_ABOUT, aboutButton);
   DDX_Control(dx, IDC_SETTINGS, settingsButton);
   DDX_Control(dx, IDC_ICON_LIST, iconList);
+  DDX_Control(dx, IDC_PREVIEW, previewPicture);
 }
 
 std::unique_ptr<pk::IconSet> MainDialog::MakeStartupRecord() {

@@ -16,6 +16,7 @@
 #include "framework/dialog.h"
 #include "platform/icon.h"
 #include "platform/module.h"
+#include "ui/controls/preview_picture.h"
 #include "ui/controls/skin_button.h"
 
 class MainDialog : public CDialog {
@@ -58,6 +59,8 @@ class MainDialog : public CDialog {
   void FinishOpen();
   // Adds one group of the source module at its sorted place.
   void AddGroupEntry(const pk::platform::ResourceName& name);
+  // After a failed open: an empty list, no preview, Save as and Copy disabled.
+  void ShowNothingOpen();
   // Empties the list and releases the name copies its entries pointed at.
   void ResetIconList();
   // With a module as the source, loads the selected group anew as the current record.
@@ -90,6 +93,7 @@ class MainDialog : public CDialog {
   SkinButton aboutButton;
   SkinButton settingsButton;
   CListBox iconList;
+  PreviewPicture previewPicture;
   HICON appIcon;  // shared icon from LoadIcon: never destroyed
   pk::platform::IconHandle previewIcon;
   // Copies of the text group names the list's item values point at.

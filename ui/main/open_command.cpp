@@ -41,6 +41,8 @@ void MainDialog::OpenPath(const std::string& path) {
   } else if (sourceExtension == "bmp") {
     OpenBitmapFile();
   } else if (!OpenModule()) {
+    // Whatever the failed module had listed goes too: nothing of it can be saved.
+    ShowNothingOpen();
     return;
   }
   FinishOpen();
@@ -129,9 +131,16 @@ void MainDialog::FinishOpen() {
     Invalidate(TRUE);
   } else {
     ShowError(pk::ui_msg::kNoIcons);
-    copyButton.EnableWindow(FALSE);
-    saveAsButton.EnableWindow(FALSE);
+    ShowNothingOpen();
   }
+}
+
+void MainDialog::ShowNothingOpen() {
+  ResetIconList();
+  // The picture of an earlier file would belong to no entry.
+  SetPreviewIcon(nullptr);
+  copyButton.EnableWindow(FALSE);
+  saveAsButton.EnableWindow(FALSE);
 }
 
 void MainDialog::ResetIconList() {
