@@ -57,7 +57,7 @@ for t in "${targets[@]}"; do
     done
     # Each process's executions, and the edges of the last report.
     execs=$(awk '/^stat::number_of_executed_units:/ { n += $2 } END { print n + 0 }' "$work/log")
-    edges=$(grep -E '^#[0-9]+ .* cov: ' "$work/log" | tail -1 | sed -E 's/.* cov: ([0-9]+).*/\1/')
+    edges=$(grep -E '^#[0-9]+[[:space:]].* cov: ' "$work/log" | tail -1 | sed -E 's/.* cov: ([0-9]+).*/\1/' || true)
   fi
   elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
   findings=$(find "$work/findings" -type f | wc -l)
