@@ -87,7 +87,9 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&placed), 2);
     // The links are sized to their addresses (see below); the rest keep the template's places.
     const bool link = c.id == IDC_MAIL_LINK || c.id == IDC_WEB_LINK;
-    if (!link) EXPECT_EQ(placed.left, pixels.left);
+    if (!link) {
+      EXPECT_EQ(placed.left, pixels.left);
+    }
     EXPECT_EQ(placed.top, pixels.top);
     if (c.type != SS_ICON && !link) {  // an icon control takes its icon's size
       EXPECT_EQ(placed.right - placed.left, pixels.right);
@@ -132,7 +134,9 @@ TEST(AboutDialog, AddressesShowWholeOnTheDialogsBackgroundAndNothingOverlaps) {
   AboutDialog about;
   ASSERT_TRUE(about.Create());
   HWND box = about.m_hWnd;
-  if (const char* dpi = std::getenv("PK_EXPECT_DPI")) ASSERT_EQ(int(WindowDpi(box)), std::atoi(dpi));
+  if (const char* dpi = std::getenv("PK_EXPECT_DPI")) {
+    ASSERT_EQ(int(WindowDpi(box)), std::atoi(dpi));
+  }
   LOGFONTW underlined{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof underlined, &underlined);
   underlined.lfUnderline = TRUE;
