@@ -10,6 +10,10 @@ MessageSink& Sink() {
   static MessageSink sink;
   return sink;
 }
+QuestionSink& Questions() {
+  static QuestionSink sink;
+  return sink;
+}
 }  // namespace
 
 void ShowMessage(Owner owner, const Message& message) {
@@ -21,13 +25,6 @@ void ShowMessage(Owner owner, const Message& message) {
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }
-
-namespace {
-QuestionSink& Questions() {
-  static QuestionSink sink;
-  return sink;
-}
-}  // namespace
 
 bool AskYesNo(Owner owner, const Message& question) {
   return Questions() ? Questions()(owner, question) : AskDefaultQuestion(owner, question);
