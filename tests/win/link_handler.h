@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,21 +59,29 @@ class LinkHandler {
   LinkHandler(const LinkHandler&) = delete;
   LinkHandler& operator=(const LinkHandler&) = delete;
 
-  // Everything opened so far, once at least `lines` targets have been opened
-  // (the handler starts asynchronously); what there is after `ms` otherwise.
+  // What was opened since the last Forget(), once at least `lines` targets
+  // have been opened and their records written whole (the handler starts
+  // asynchronously); what there is after `ms` otherwise.
   std::string Opened(size_t lines = 1, int ms = 15000) const {
     std::string text;
-    for (int waited = 0; waited <= ms; waited += 50) {
-      auto bytes = TempDir::Read(record_);
-      text.assign(bytes.begin(), bytes.end());
-      size_t runs = 0;
-      for (size_t at = text.find("run "); at != std::string::npos; at = text.find("run ", at + 1)) ++runs;
-      if (runs >= lines) break;
+    for (int waited = 0;; waited += 50) {
+      text = Read();
+      text.erase(0, std::min(forgotten_, text.size()));
+      if (Whole(text) >= lines || waited >= ms) return text;
       ::Sleep(50);
     }
-    return text;
   }
-  void Forget() const { ::DeleteFileA(record_.c_str()); }
+  // Later calls of Opened() see only later targets. The file is not deleted:
+  // a handler that has written its record may still hold it open, and the
+  // delete would fail. A record being written is waited for first.
+  void Forget() {
+    std::string text = Read();
+    for (int waited = 0; waited < 15000 && Started(text) > Whole(text); waited += 50) {
+      ::Sleep(50);
+      text = Read();
+    }
+    forgotten_ = text.size();
+  }
 
  private:
   // The shell's command values are REG_SZ, Wine's own included.
@@ -86,6 +95,25 @@ class LinkHandler {
     ::RegCloseKey(opened);
   }
 
+  std::string Read() const {
+    auto bytes = TempDir::Read(record_);
+    return std::string(bytes.begin(), bytes.end());
+  }
+  // A record starts with its "run" line and ends with its "files" line.
+  static size_t Started(const std::string& text) { return Count(text, "run "); }
+  static size_t Whole(const std::string& text) {
+    size_t whole = 0;
+    for (size_t at = text.find("files"); at != std::string::npos; at = text.find("files", at + 1)) {
+      if ((at == 0 || text[at - 1] == '\n') && text.find('\n', at) != std::string::npos) ++whole;
+    }
+    return whole;
+  }
+  static size_t Count(const std::string& text, const char* what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+  }
+
   struct Previous {
     std::string key;
     bool existed;
@@ -95,6 +123,7 @@ class LinkHandler {
   std::vector<Previous> previous_;
   TempDir dir_;
   std::string record_;
+  size_t forgotten_ = 0;
 };
 
 }  // namespace pk::test
