@@ -9,6 +9,10 @@
 #   "$PK_WINE" program.exe
 #   pk_gui_stop             # wineserver -k for this prefix, then Xvfb by PID
 #
+# With PK_WINE_KEEP=1 (scripts/test.sh sets it for its suites) the prefix's
+# wineserver is kept up from the first set-up on, until it is stopped with
+# wineserver -k (pk_gui_stop; test.sh stops each suite's).
+#
 # With PK_WINEPREFIX_TEMPLATE set (scripts/test.sh sets it), a prefix that
 # does not exist yet is made as a copy of that prepared one: each test suite
 # gets a prefix of its own in a second instead of a new one in a minute.
@@ -44,6 +48,25 @@ pk_wine_prefix() {
   "$PK_WINESERVER" -w || true
 }
 
+# A wineserver ends, with Wine's own service processes, a moment after its
+# last program: the next program then starts them all again, which costs
+# twice or three times what the program itself does. Test suites that run
+# hundreds of short programs keep one up instead. The first program starts
+# the service processes, and they keep its file descriptors: it holds none.
+pk_wine_keep() {
+  [ "${PK_WINE_KEEP:-}" = 1 ] || return 0
+  [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && return 0
+  # Refused (status 2) when a server already runs for the prefix.
+  "$PK_WINESERVER" -p </dev/null >/dev/null 2>&1 || return 0
+  export PK_WINE_KEPT=$WINEPREFIX
+  "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+# Waits for the prefix's wineserver to end, which writes the registry to
+# disk; a kept one never ends, and the programs after see its registry anyway.
+pk_wine_settle() {
+  [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] || "$PK_WINESERVER" -w || true
+}
+
 pk_gui_prepare() {
   if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
     echo "gui-env: the zh_CN.UTF-8 locale is missing (run scripts/setup.sh)" >&2
@@ -64,7 +87,7 @@ pk_gui_prepare() {
     for name in SimSun 宋体 NSimSun 新宋体 Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif"; do
       "$PK_WINE" reg add "$key" /v "$name" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || return 1
     done
-    "$PK_WINESERVER" -w || true
+    pk_wine_settle
     touch "$marker"
   fi
   # Test programs keep their windows from the window manager (Xvfb has none):
@@ -76,9 +99,10 @@ pk_gui_prepare() {
       "$PK_WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
         return 1
     done
-    "$PK_WINESERVER" -w || true
+    pk_wine_settle
     touch "$unmanaged"
   fi
+  pk_wine_keep
 }
 
 # Starts a private X server on a free display. The server picks the display
@@ -102,6 +126,7 @@ pk_gui_start_xvfb() {
 
 pk_gui_stop() {
   "$PK_WINESERVER" -k >/dev/null 2>&1 || true
+  [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && PK_WINE_KEPT=
   if [ -n "$PK_XVFB_PID" ]; then
     kill "$PK_XVFB_PID" 2>/dev/null || true
     wait "$PK_XVFB_PID" 2>/dev/null || true

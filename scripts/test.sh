@@ -91,6 +91,8 @@ suite() {
   (
     t0=$(date +%s)
     export PK_WINEPREFIX=$root/build/wine/$name
+    # Its wineserver stays up for the whole suite (scripts/gui-env.sh).
+    export PK_WINE_KEEP=1
     rm -rf "$PK_WINEPREFIX"
     ("$@") >"$logs/$name.log" 2>&1 </dev/null
     status=$?

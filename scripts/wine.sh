@@ -7,4 +7,5 @@
 set -euo pipefail
 source "$(dirname "$0")/gui-env.sh"
 pk_wine_prefix
+pk_wine_keep
 exec "$PK_WINE" "$@"

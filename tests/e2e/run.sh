@@ -238,7 +238,7 @@ if [ -f "$tests_exe" ] && [ "$codepage" = 936 ]; then
   at_144() { WINEPREFIX=$prefix144 "$@"; }
   (export WINEPREFIX=$prefix144; pk_gui_prepare &&
     "$PK_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 &&
-    "$PK_WINESERVER" -w) || exit 1
+    pk_wine_settle) || exit 1
   check "144 DPI: about box, picture, skinned buttons and keyboard" \
     at_144 env PK_EXPECT_DPI=144 "$PK_WINE" "$tests_exe" --gtest_brief=1 \
     --gtest_filter='AboutDialog*:OpenCommandTest.ThePreview*:SkinButton*:MainDialogKeyboard*:SettingsDialog*'
