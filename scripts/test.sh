@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Every test suite of the project: the native unit tests (also with
-# sanitizers), the Windows build's tests under 64-bit Wine, the command line
-# on Linux against Wine, the 32-bit Windows build (compiled only: these
-# machines cannot run 32-bit programs) and make dist, the GUI end to end
+# Every test suite of the project: the native unit tests (with sanitizers),
+# the command line's package, the Windows build's tests under 64-bit Wine,
+# the command line on Linux against Wine, the 32-bit Windows build (compiled
+# only: these machines cannot run 32-bit programs) and make dist, the GUI end to end
 # (under code pages 936 and 1252), the installer and a hostile corpus under
 # Xvfb, and a short fuzz run.
 #
@@ -16,7 +16,8 @@
 # depend on what else the machine is doing.
 #
 # A new suite is one line below: `suite NAME COMMAND...`, after the builds
-# it needs (`build PRESET [TARGET...]`, one at a time, from this script only).
+# it needs (`build [-DVAR=VALUE...] PRESET [TARGET...]`, one at a time, from
+# this script only).
 #   PK_SUITES="native fuzz" runs only those suites (the builds all run).
 #   PK_FUZZ_SECONDS sets the seconds per fuzz target (15).
 set -uo pipefail
@@ -62,16 +63,19 @@ report() {  # report KIND NAME STATUS SECONDS LOG CPU-SECONDS
   fi
 }
 
-# build PRESET [TARGETS...]: configures and builds in the foreground.
+# build [-DVAR=VALUE...] PRESET [TARGETS...]: configures and builds in the
+# foreground.
 build() {
-  local preset=$1 t0
+  local defines=() preset t0
+  while [[ "$1" == -D* ]]; do defines+=("$1"); shift; done
+  preset=$1
   shift
   t0=$(date +%s)
   local log=$logs/build-$preset.log
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
   (
-    cmake --preset "$preset" >"$log" 2>&1 && cmake --build "build/$preset" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
+    cmake --preset "$preset" "${defines[@]}" >"$log" 2>&1 && cmake --build "build/$preset" -j"$jobs" "${targets[@]}" >>"$log" 2>&1
     status=$?
     times >"$logs/build-$preset.times"
     exit $status
@@ -120,8 +124,11 @@ win64_under_wine() {
 suites=() build_failures=()
 prepare_wine
 
-build native
-suite native ctest_in native
+# The native tree without sanitizers only for the command line as it ships,
+# its package and the corpus builder; the unit tests run with sanitizers
+# below. Packaging builds what it installs, not the whole tree.
+build -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON native pixelkite pk_man_page pk_hostile_corpus
+suite native ctest_in native -R '^(cli|deb_package)$'
 
 build win64
 suite win64-wine win64_under_wine -E bitmap_interop
@@ -138,11 +145,11 @@ suite gui-install tests/e2e/install.sh "$root/build/win64"
 # The program opens a hostile corpus, file after file, in one running window.
 suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 
-build fuzz $(scripts/fuzz.sh --targets)
-suite fuzz scripts/fuzz.sh "$fuzz_seconds"
-
 build native-asan
 suite native-asan ctest_in native-asan
+
+build fuzz $(scripts/fuzz.sh --targets)
+suite fuzz scripts/fuzz.sh "$fuzz_seconds"
 
 # The shipped 32-bit program is compiled, not run.
 build win32 Pixelkite NubUpdater pixelkite

@@ -24,7 +24,7 @@
 namespace pk {
 namespace {
 
-const std::wstring kCaption = L"关于";
+const std::wstring kAboutCaption = L"关于";
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -44,7 +44,7 @@ TEST(AboutDialog, ControlsAreThoseOfItsTemplateWithTwoLinksAndASkinnedButton) {
   AboutDialog about;
   ASSERT_TRUE(about.Create());
   HWND box = about.m_hWnd;
-  EXPECT_EQ(test::DialogDriver::Text(box), kCaption);
+  EXPECT_EQ(test::DialogDriver::Text(box), kAboutCaption);
 
   struct Control {
     const wchar_t* className;
@@ -180,7 +180,7 @@ TEST(AboutDialog, OkEscapeAndTheCloseBoxEndItWithCancel) {
     INT_PTR result;
     {
       test::DialogDriver driver([way](test::DialogDriver& d) {
-        HWND box = d.WaitFor(kCaption, IDC_ABOUT_OK);
+        HWND box = d.WaitFor(kAboutCaption, IDC_ABOUT_OK);
         if (!box) return;
         if (way == OkButton) d.Click(box, IDC_ABOUT_OK);
         if (way == Escape) d.PressEscape(box);
@@ -200,7 +200,7 @@ TEST(AboutDialog, LinksStartAMailToTheMakerAndOpenItsSiteWhileTheBoxStaysOpen) {
   std::string opened;
   {
     test::DialogDriver driver([&](test::DialogDriver& d) {
-      HWND box = d.WaitFor(kCaption, IDC_ABOUT_OK);
+      HWND box = d.WaitFor(kAboutCaption, IDC_ABOUT_OK);
       if (!box) return;
       for (int id : {IDC_MAIL_LINK, IDC_WEB_LINK}) {
         HWND link = GetDlgItem(box, id);
@@ -227,7 +227,7 @@ TEST(AboutDialog, MainWindowOpensItFromItsButtonAndSystemCommands16To31) {
     test::DialogDriver driver([&](test::DialogDriver& d) {
       HWND previous = nullptr;
       for (int i = 0; i < 17; ++i) {
-        HWND box = d.WaitFor(kCaption, IDC_ABOUT_OK, previous);
+        HWND box = d.WaitFor(kAboutCaption, IDC_ABOUT_OK, previous);
         if (!box) return;
         ++opened;
         d.Click(box, IDC_ABOUT_OK);

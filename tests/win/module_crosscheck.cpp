@@ -152,12 +152,12 @@ bool BestFitShouldAgree(std::span<const uint8_t> group) {
   return exact;
 }
 
-struct Tally {
+struct ModuleTally {
   int modules = 0, groups = 0, icons = 0, bestFitSame = 0, bestFitDifferent = 0;
   std::vector<std::string> bestFitExamples;
 };
 
-void CrossCheckFolder(const std::string& folder, Tally* tally) {
+void CrossCheckFolder(const std::string& folder, ModuleTally* tally) {
   test::MessageCapture quiet;  // the loader's messages must not open boxes
   const auto files = FilesIn(folder);
   ASSERT_FALSE(files.empty()) << "no files in " << folder;
@@ -224,14 +224,14 @@ void CrossCheckFolder(const std::string& folder, Tally* tally) {
   }
 }
 
-void Report(const char* what, const Tally& t) {
+void Report(const char* what, const ModuleTally& t) {
   std::printf("[ %s ] %d modules, %d groups, %d icons; best fit: %d same, %d different\n", what, t.modules, t.groups,
               t.icons, t.bestFitSame, t.bestFitDifferent);
   for (const std::string& e : t.bestFitExamples) std::printf("    e.g. %s\n", e.c_str());
 }
 
 TEST(ModuleCrossCheck, Wine64Modules) {
-  Tally tally;
+  ModuleTally tally;
   CrossCheckFolder("Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows", &tally);
   Report("x86_64-windows", tally);
   EXPECT_GT(tally.groups, 100);
@@ -241,7 +241,7 @@ TEST(ModuleCrossCheck, Wine32Modules) {
   const std::string folder = Wine32Folder();
   ASSERT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES)
       << folder << " is missing: run scripts/fetch-wine32-modules.sh";
-  Tally tally;
+  ModuleTally tally;
   CrossCheckFolder(folder, &tally);
   Report("i386-windows", tally);
   EXPECT_GT(tally.groups, 100);

@@ -21,7 +21,7 @@ namespace {
 using update::kAutoUpdateValue;
 using update::kSettingsKey;
 
-const std::wstring kCaption = L"软件设置";
+const std::wstring kSettingsCaption = L"软件设置";
 
 // A stored value: its type and bytes.
 struct Stored {
@@ -94,7 +94,7 @@ class SettingsDialogTest : public ::testing::Test {
     SettingsDialog settings;
     {
       test::DialogDriver driver([&](test::DialogDriver& d) {
-        HWND dialog = d.WaitFor(kCaption, IDC_UPDATE_AUTO);
+        HWND dialog = d.WaitFor(kSettingsCaption, IDC_UPDATE_AUTO);
         if (!dialog) return;
         bool prompt = d.Checked(dialog, IDC_UPDATE_PROMPT) == BST_CHECKED;
         bool automatic = d.Checked(dialog, IDC_UPDATE_AUTO) == BST_CHECKED;
@@ -206,7 +206,7 @@ TEST_F(SettingsDialogTest, TabReachesTheCheckedRadioButtonAndArrowsStayInTheirGr
   SettingsDialog settings;
   {
     test::DialogDriver driver([&](test::DialogDriver& d) {
-      HWND dialog = d.WaitFor(kCaption, IDC_UPDATE_AUTO);
+      HWND dialog = d.WaitFor(kSettingsCaption, IDC_UPDATE_AUTO);
       if (!dialog || !d.Focus(dialog, IDOK)) return;
       for (UINT key : {VK_TAB, VK_TAB, VK_DOWN, VK_DOWN, VK_TAB}) {
         d.PressKey(dialog, key);
