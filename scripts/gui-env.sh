@@ -10,7 +10,7 @@
 #   pk_gui_stop             # wineserver -k for this prefix, then Xvfb by PID
 #
 # With PK_WINE_KEEP=1 (scripts/test.sh sets it for its suites) the prefix's
-# wineserver is kept up from the first set-up on, until it is stopped with
+# wineserver is kept up once the display is chosen, until it is stopped with
 # wineserver -k (pk_gui_stop; test.sh stops each suite's).
 #
 # With PK_WINEPREFIX_TEMPLATE set (scripts/test.sh sets it), a prefix that
@@ -53,6 +53,8 @@ pk_wine_prefix() {
 # twice or three times what the program itself does. Test suites that run
 # hundreds of short programs keep one up instead. The first program starts
 # the service processes, and they keep its file descriptors: it holds none.
+# Called once the display is chosen (pk_gui_start_xvfb), or for programs
+# that show no window (scripts/wine.sh).
 pk_wine_keep() {
   [ "${PK_WINE_KEEP:-}" = 1 ] || return 0
   [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && return 0
@@ -102,7 +104,6 @@ pk_gui_prepare() {
     pk_wine_settle
     touch "$unmanaged"
   fi
-  pk_wine_keep
 }
 
 # Starts a private X server on a free display. The server picks the display
@@ -122,6 +123,9 @@ pk_gui_start_xvfb() {
     return 1
   fi
   export DISPLAY=":$n"
+  # Wine's desktop process starts with the first program and stays with a
+  # kept server: it must find this display.
+  pk_wine_keep
 }
 
 pk_gui_stop() {

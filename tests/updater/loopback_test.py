@@ -14,6 +14,7 @@ lies beside it in a file) and what it left in the temp folder. A second
 server speaks TLS with a certificate made for the run, which the library must
 refuse. The client clears the library's once-a-day record before each case
 unless the case keeps it. Needs a display for the prompt and the progress window.
+PK_UPDATER_CASES=PATTERN runs only the cases whose names match.
 """
 import datetime
 import hashlib
@@ -40,6 +41,9 @@ CAPTION = "软件升级"  # the prompt's and the progress window's caption
 NOT_DUE, STARTED, UP_TO_DATE, DECLINED, CANCELLED = 2, 1, 0, -1, -2
 BAD_LOCATION, UNREACHABLE, REFUSED, BAD_SIGNATURE = -4, -6, -7, -8
 DOWNLOAD_FAILED, VERIFICATION_FAILED, EXPIRED, STALLED, TOO_SLOW = -9, -10, -12, -13, -14
+
+# PK_UPDATER_CASES: a pattern; only the cases whose names it finds run.
+CASES = os.environ.get("PK_UPDATER_CASES", "")
 
 # The manifest and the files each case serves, and how.
 routes = {}
@@ -220,6 +224,8 @@ class Run:
         """Runs the client once. `serve` maps paths to (kind, bytes or target).
         Download folders stay from case to case: a check must remove those of
         earlier runs, and leave at most the folder of the installer it started."""
+        if CASES and not re.search(CASES, name):
+            return
         routes.clear()
         routes.update(serve)
         requests.clear()
