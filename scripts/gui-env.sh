@@ -55,6 +55,9 @@ pk_wine_prefix() {
 # the service processes, and they keep its file descriptors: it holds none.
 # Called once the display is chosen (pk_gui_start_xvfb), or for programs
 # that show no window (scripts/wine.sh).
+# The same goes for the desktop and its explorer.exe, which Wine ends a
+# second after the last program with a window: with a display, a helper
+# that never ends holds it (the probe's "keep-desktop", when the win64 tree has it).
 pk_wine_keep() {
   [ "${PK_WINE_KEEP:-}" = 1 ] || return 0
   [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && return 0
@@ -62,6 +65,10 @@ pk_wine_keep() {
   "$PK_WINESERVER" -p </dev/null >/dev/null 2>&1 || return 0
   export PK_WINE_KEPT=$WINEPREFIX
   "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  local holder=${PK_WINE_HOLDER:-$pk_gui_root/build/win64/bin/pk_e2e_probe.exe}
+  if [ -n "${DISPLAY:-}" ] && [ -f "$holder" ]; then
+    ("$PK_WINE" "$holder" keep-desktop - </dev/null >/dev/null 2>&1 &)
+  fi
 }
 # Waits for the prefix's wineserver to end, which writes the registry to
 # disk; a kept one never ends, and the programs after see its registry anyway.

@@ -1,4 +1,8 @@
-"""Helpers of interop.sh: pictures made with Pillow, and comparisons."""
+"""Helpers of interop.sh: pictures made with Pillow, and comparisons.
+
+Python and Pillow take longer to start than most checks take to run, so the
+checks are queued by interop.sh and run here in one process (`checks`)."""
+import shlex
 import struct
 import sys
 
@@ -16,6 +20,12 @@ def make_pil():
     rgba = rgb.convert("RGBA")
     rgba.putdata([(r, g, b, (x * 8) % 256) for (r, g, b), x in zip(rgb.getdata(), [i % w for i in range(w * h)])])
     rgba.save("pilRGBA.bmp")
+    # What neither tool writes: rows stored top first.
+    topdown("pilRGB.bmp", "pilRGBtd.bmp")
+    topdown("pilP.bmp", "pilPtd.bmp")
+    # What is refused: a JPEG inside, 2 bits per pixel, an OS/2 header.
+    for how in ("jpeg", "bits2", "os2"):
+        damage("pilRGB.bmp", how, "bad-%s.bmp" % how)
 
 
 def pixels(path, alpha=False):
@@ -66,26 +76,55 @@ def damage(src, how, dst):
     open(dst, "wb").write(bytes(data))
 
 
+def checks(path):
+    """Runs the queued checks, one per line: what it checks, then the command
+    and its arguments (shell words). Prints each failure and the counts."""
+    passed = failed = 0
+    with open(path) as f:
+        for line in f:
+            words = shlex.split(line)
+            if not words:
+                continue
+            label, argv = words[0], ["interop.py"] + words[1:]
+            try:
+                ok = check(argv) == 0
+            except Exception as e:  # a file a tool cannot read fails its check
+                print("%s: %s" % (words[1], e))
+                ok = False
+            if ok:
+                passed += 1
+            else:
+                failed += 1
+                print("FAIL: " + label)
+    print("checked %d %d" % (passed, failed))
+
+
 def main(argv):
     cmd = argv[1]
     if cmd == "make":
         make_pil()
-    elif cmd == "size":
-        with Image.open(argv[2]) as im:
-            print("%dx%d" % im.size)
-    elif cmd == "same":
+    elif cmd == "sizes":
+        for path in argv[2:]:
+            with Image.open(path) as im:
+                print("%s %dx%d" % ((path,) + im.size))
+    elif cmd == "checks":
+        checks(argv[2])
+    else:
+        return check(argv)
+    return 0
+
+
+def check(argv):
+    cmd = argv[1]
+    if cmd == "same":
         alpha = len(argv) > 4 and argv[4] == "alpha"
         a, b = pixels(argv[2], alpha), pixels(argv[3], alpha)
         if a != b:
             diff = sum(1 for p, q in zip(a[1], b[1]) if p != q)
             print("%s vs %s: sizes %s %s, %d pixels differ" % (argv[2], argv[3], a[0], b[0], diff))
             return 1
-    elif cmd == "topdown":
-        topdown(argv[2], argv[3])
     elif cmd == "layout":
         return layout(*argv[2:])
-    elif cmd == "damage":
-        damage(argv[2], argv[3], argv[4])
     elif cmd == "opens":
         with Image.open(argv[2]) as im:
             im.load()
@@ -97,6 +136,8 @@ def main(argv):
         off = int.from_bytes(data[10:14], "little")
         alphas = {data[off + i * 4 + 3] for i in range(32 * 32)}
         return 0 if len(alphas) > 1 else 1
+    else:
+        raise ValueError("unknown check " + cmd)
     return 0
 
 

@@ -3,8 +3,9 @@
 # window (each step starts from what the one before left). Saved files are
 # compared with what the command line writes for the same icon. Sourced by
 # tests/e2e/run.sh, which provides probe, check, winpath, start, $work and
-# $part: the commands on icon files and bitmaps (commands-files.sh) unless
-# it is "modules", those on modules (commands-modules.sh) unless "program".
+# `has PART`: the commands on icon files and bitmaps (commands-files.sh), on
+# names outside the code page (commands-names.sh), on modules
+# (commands-modules.sh), each when its part runs.
 
 pixelkite=${PK_E2E_PIXELKITE:-$root/build/native/bin/pixelkite}
 if [ ! -x "$pixelkite" ]; then
@@ -58,9 +59,9 @@ expect() {
   grep -av -e '^ok ' -e '^info ' "$work/out" | tr -d '\r' >"$work/got"
   if [ -n "$want" ]; then printf '%s\n' "$want" >"$work/want"; else : >"$work/want"; fi
   if [ $status -eq 0 ] && cmp -s "$work/want" "$work/got"; then
-    passed=$((passed + 1)); echo "PASS $name"
+    since_last; passed=$((passed + 1)); echo "PASS $name ($since s)"
   else
-    failed=$((failed + 1)); echo "FAIL $name (exit $status)"
+    since_last; failed=$((failed + 1)); echo "FAIL $name (exit $status, $since s)"
     diff "$work/want" "$work/got" | sed 's/^/    /'
     grep -a -e '^FAIL' "$work/out" | sed 's/^/    /'
   fi
@@ -73,5 +74,12 @@ ref_group() {  # ref_group MODULE GROUP OUT: what the command line extracts
   pixelkite_cli extract "$1" --group "$2" -o "$3" >/dev/null 2>&1
 }
 
-[ "$part" = modules ] || source "$root/tests/e2e/commands-files.sh"
-[ "$part" = program ] || source "$root/tests/e2e/commands-modules.sh"
+for commands in files names modules; do
+  ! has $commands || source "$root/tests/e2e/commands-$commands.sh"
+done
+no_temporary_files() {
+  local left
+  left=$(find "$files" -iname 'pk*.tmp')
+  [ -z "$left" ] || { echo "left behind: $left"; return 1; }
+}
+check "no temporary file is left by any save" no_temporary_files

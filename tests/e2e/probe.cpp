@@ -24,6 +24,7 @@
 //   probe buttons <title> <out> [<reference>]     the six buttons' pixels into <out>,
 //                                                  compared with <reference> if given
 //   probe codepage -                               the system's ANSI code page
+//   probe keep-desktop -                           never ends: keeps the desktop open
 //   probe bench <title> <module> <between> <rounds>  times the open of <module> from
 //                                                  confirming the dialog to the list
 //                                                  filled and the preview set, against
@@ -755,6 +756,14 @@ int main() {
   }
   if (command == "codepage") {
     std::printf("%u\n", ::GetACP());
+    return 0;
+  }
+  if (command == "keep-desktop") {
+    // Holds the prefix's desktop open (scripts/gui-env.sh): Wine closes it,
+    // and ends its explorer.exe, a second after the last thread using it
+    // ends, and starts both again for the next program.
+    ::GetDesktopWindow();
+    ::Sleep(INFINITE);
     return 0;
   }
   if (command == "count") {

@@ -3,18 +3,27 @@
 # under 64-bit Wine on a private Xvfb, with the Chinese environment, looked at
 # from outside by the probe helper. Also runs the GUI tests of pk_win_tests,
 # which need a display.
-# usage: tests/e2e/run.sh <win64 build dir> [all|program|modules]
-#   program: start-up, single instance, the commands on icon files and
-#   bitmaps, the command line, the ways out and the GUI tests; modules: the
-#   commands on modules, in a window of their own. The two run side by side
-#   in make test, each on its own display and prefix; all (the default) is both.
+# usage: tests/e2e/run.sh <win64 build dir> [all|program|files|names|modules]
+#   files: start-up, single instance, the commands on icon files and bitmaps
+#   (and under another code page, the comparison with 936); names: the
+#   commands on names outside the code page, the command line, the ways out,
+#   the GUI tests and 144 DPI; modules: the commands on modules. Each part
+#   starts a window of its own, so make test runs them side by side, each on
+#   its own display and prefix. program is files and names; all (the
+#   default) is all three.
 # With PK_WINE_LANG=C.UTF-8 and a prefix of its own (PK_WINEPREFIX) it runs
 # under code page 1252, and compares the skinned buttons with a 936 copy.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:?usage: run.sh <win64 build dir> [all|program|modules]}
+build=${1:?usage: run.sh <win64 build dir> [all|program|files|names|modules]}
 build=$(cd "$build" && pwd)
-part=${2:-all}
+case ${2:-all} in
+  all) parts="files names modules" ;;
+  program) parts="files names" ;;
+  files | names | modules) parts=$2 ;;
+  *) echo "run.sh: unknown part $2" >&2; exit 2 ;;
+esac
+has() { [[ " $parts " == *" $1 "* ]]; }
 exe=$build/bin/Pixelkite.exe
 probe_exe=$build/bin/pk_e2e_probe.exe
 tests_exe=$build/bin/pk_win_tests.exe
@@ -42,14 +51,17 @@ codepage=$("$PK_WINE" "$probe_exe" codepage - 2>/dev/null </dev/null | tr -d '\r
 echo "system code page: $codepage"
 
 passed=0 failed=0
+# Each result gives the seconds since the one before, to show where the time goes.
+last_result=$SECONDS
+since_last() { since=$((SECONDS - last_result)); last_result=$SECONDS; }
 check() {  # check NAME COMMAND...
   local name=$1; shift
   # Output goes to a file, not a pipe: Wine's background processes would
   # hold a pipe open and stall the reader.
   if "$@" >"$work/out" 2>&1; then
-    passed=$((passed + 1)); echo "PASS $name"
+    since_last; passed=$((passed + 1)); echo "PASS $name ($since s)"
   else
-    failed=$((failed + 1)); echo "FAIL $name"; sed 's/^/    /' "$work/out"
+    since_last; failed=$((failed + 1)); echo "FAIL $name ($since s)"; sed 's/^/    /' "$work/out"
   fi
 }
 probe() { "$PK_WINE" "$probe_exe" "$@"; }
@@ -71,7 +83,7 @@ count_is() {  # count_is N TITLE [SECONDS]: waits for exactly N windows
 # Windows paths for the probe (Wine maps / to Z:).
 winpath() { echo "Z:${1//\//\\}"; }
 
-if [ "$part" != modules ]; then
+if has files; then
 # First start: the main window with its controls.
 start "$exe"
 first=${pids[-1]}
@@ -120,11 +132,8 @@ check "a new start after closing shows the window again" probe wait Pixelkite 60
 source "$root/tests/e2e/commands.sh"
 probe close Pixelkite
 check "and it closes again" pk_gone_within 30 "${pids[-1]}"
-if [ "$part" = modules ]; then
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-fi
+
+if has names; then
 
 # A file named on the command line ("Open with") opens as a chosen one does;
 # a relative name is taken from the current folder, in a GBK-named folder.
@@ -196,11 +205,13 @@ if [ -f "$recording" ]; then
   check "Enter never calls the update library (Exit afterwards calls it once)" enter_then_exit
   unset PK_UPDATE_RECORD
 fi
+fi
 
 # Under another code page the skinned buttons are drawn exactly as under 936:
 # the same program under the Chinese prefix, on this display, draws the
 # reference. (Each prefix has its own wineserver, so its own probe looks.)
-if [ "$codepage" != 936 ]; then
+# The buttons of this code page were read at start-up.
+if has files && [ "$codepage" != 936 ]; then
   prefix936=${PK_WINEPREFIX_936:-$root/build/wineprefix}
   as_936() { WINEPREFIX=$prefix936 LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$@"; }
   (export WINEPREFIX=$prefix936 LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; pk_gui_prepare) || exit 1
@@ -225,7 +236,7 @@ fi
 # The GUI tests of pk_win_tests need this display too. (make test runs all
 # of them under 936 in another suite and sets PK_E2E_936_TESTS_ELSEWHERE=1:
 # only another code page's run is left to this one.)
-if [ -f "$tests_exe" ] && { [ "$codepage" != 936 ] || [ -z "${PK_E2E_936_TESTS_ELSEWHERE:-}" ]; }; then
+if has names && [ -f "$tests_exe" ] && { [ "$codepage" != 936 ] || [ -z "${PK_E2E_936_TESTS_ELSEWHERE:-}" ]; }; then
     # These include what the probe cannot see from outside under Wine: the
   # system menu, the drag and window icons and the minimised paint.
   gui_tests='Framework*:SkinButton*:MainDialog*'
@@ -237,7 +248,7 @@ fi
 # At 144 DPI (150 %), in a prefix of its own: the about box's addresses fit
 # their links and no controls overlap, the picture holds a 48-pixel icon,
 # the skinned buttons are stretched to their larger size.
-if [ -f "$tests_exe" ] && [ "$codepage" = 936 ]; then
+if has names && [ -f "$tests_exe" ] && [ "$codepage" = 936 ]; then
   prefix144=${PK_WINEPREFIX_144:-$root/build/wineprefix-144}
   at_144() { WINEPREFIX=$prefix144 "$@"; }
   (export WINEPREFIX=$prefix144; pk_gui_prepare &&

@@ -247,12 +247,15 @@ class Run:
                                       stdin=subprocess.DEVNULL, env=env)
         command = [WINE, self.client] + (["--keep-record"] if keep_record else []) + [location or self.url("/up/")]
         try:
-            out = subprocess.run(command, capture_output=True, env=env, stdin=subprocess.DEVNULL,
-                                 timeout=90).stdout.decode(errors="replace")
+            run = subprocess.run(command, capture_output=True, env=env, stdin=subprocess.DEVNULL, timeout=90)
+            out = run.stdout.decode(errors="replace")
         except subprocess.TimeoutExpired:
-            out = ""
+            run, out = None, ""
             problems.append("did not return within 90 s")
         fields = dict(line.split(" ", 1) for line in out.splitlines() if " " in line)
+        if run and "result" not in fields:
+            errors = run.stderr.decode(errors="replace").strip().splitlines()[-8:]
+            problems.append("the client printed no result (exit %d): %s" % (run.returncode, "\n".join(errors)))
         result = int(fields.get("result", "999"))
         took = int(fields.get("milliseconds", "0"))
         if "temp" in fields and not self.temp:
