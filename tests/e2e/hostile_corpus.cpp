@@ -834,8 +834,10 @@ int main(int argc, char** argv) {
     c.Open("drop", "sparse", sparse / "2g.dll", notOpened);
     c.Bmp("drop", "sparse", sparse / "2g.bmp", "kBmpUnknownFormat", false);
     c.Open("drop", "sparse", sparse / "2g-module-at-start.dll", {"list=1 buttons=on preview=1", {}});
-    // Read whole: an image of 2 GiB is what the file holds.
-    c.Ico("drop", "sparse", sparse / "2g-image-claims-the-file.ico", nullptr);
+    // Read whole: an image of 2 GiB is what the file holds. Once, in the
+    // counted pass: its path is an icon file's like any other, and reading
+    // it takes seconds.
+    if (pass == 1) c.Ico("drop", "sparse", sparse / "2g-image-claims-the-file.ico", nullptr);
     c.Ico("drop", "sparse", sparse / "4g-and-an-icon.ico", nullptr);
 
     // Folders whose names say they are files.

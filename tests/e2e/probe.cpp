@@ -41,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -356,10 +357,13 @@ void AnswerFileDialog(HWND fileDialog, const char* path, int filter) {
 void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter) {
   bool answered = false;
   HWND answeredDialog = nullptr;
+  // Boxes already answered: the answer is posted, and the wait for the
+  // program (a sent message) comes back before the box has taken it.
+  std::set<HWND> dismissed;
   int quiet = 0;
   for (int round = 0; round < 600 && quiet < 3; ++round) {
     Settle(dialog);
-    bool acted = false;
+    bool acted = false, closing = false;
     for (HWND window : OtherWindows(dialog)) {
       if (IsFileDialog(window)) {
         if (answered) continue;  // going away
@@ -367,7 +371,12 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
         answeredDialog = window;
         AnswerFileDialog(window, path, filter);
       } else if (::GetDlgItem(window, kMessageText)) {
+        if (dismissed.count(window)) {
+          closing = true;
+          continue;
+        }
         ReadAndDismissBox(window);
+        dismissed.insert(window);
       } else {
         continue;
       }
@@ -381,7 +390,7 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
     }
     // A dialog that is about to open may not be visible yet; the command
     // goes on only once the answered one is gone.
-    if ((expectFileDialog && !answered) || (answeredDialog && ::IsWindow(answeredDialog))) {
+    if ((expectFileDialog && !answered) || (answeredDialog && ::IsWindow(answeredDialog)) || closing) {
       ::Sleep(100);
       continue;
     }
