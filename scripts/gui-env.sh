@@ -53,11 +53,11 @@ pk_wine_prefix() {
 # twice or three times what the program itself does. Test suites that run
 # hundreds of short programs keep one up instead. The first program starts
 # the service processes, and they keep its file descriptors: it holds none.
-# Called once the display is chosen (pk_gui_start_xvfb), or for programs
-# that show no window (scripts/wine.sh).
 # The same goes for the desktop and its explorer.exe, which Wine ends a
 # second after the last program with a window: with a display, a helper
 # that never ends holds it (the probe's "keep-desktop", when the win64 tree has it).
+# Called once the display is chosen (pk_gui_start_xvfb), or for programs
+# that show no window (scripts/wine.sh).
 pk_wine_keep() {
   [ "${PK_WINE_KEEP:-}" = 1 ] || return 0
   [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && return 0

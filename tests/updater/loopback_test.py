@@ -42,7 +42,6 @@ NOT_DUE, STARTED, UP_TO_DATE, DECLINED, CANCELLED = 2, 1, 0, -1, -2
 BAD_LOCATION, UNREACHABLE, REFUSED, BAD_SIGNATURE = -4, -6, -7, -8
 DOWNLOAD_FAILED, VERIFICATION_FAILED, EXPIRED, STALLED, TOO_SLOW = -9, -10, -12, -13, -14
 
-# PK_UPDATER_CASES: a pattern; only the cases whose names it finds run.
 CASES = os.environ.get("PK_UPDATER_CASES", "")
 
 # The manifest and the files each case serves, and how.
