@@ -18,6 +18,7 @@ for f in "$probe_exe" "$key" "$build/bin/next/Pixelkite.exe" "$build/bin/updater
 done
 started=$(date +%s)
 work=$(mktemp -d)
+export PK_WINE_RERUNS=$work/reruns
 export PK_WINEPREFIX=$build/wineprefix-install
 rm -rf "$PK_WINEPREFIX"
 source "$root/scripts/gui-env.sh"
@@ -36,7 +37,7 @@ check() {  # check NAME COMMAND...: output to a file (Wine's processes would hol
   else failed=$((failed + 1)); echo "FAIL $name ($((SECONDS - began)) s)"; sed 's/^/    /' "$work/out"; fi
 }
 wine() { "$PK_WINE" "$@" </dev/null; }
-probe() { wine "$probe_exe" "$@"; }
+probe() { pk_wine_rerun "$probe_exe" "$@" </dev/null; }
 # The registry as text (reg prints in the console's code page).
 reg_query() { LANG=C LC_ALL=C wine reg query "$@" 2>&1 | iconv -f gbk -t utf-8 | tr -d '\r'; }
 has() {  # has TEXT COMMAND...: the command's output holds TEXT
@@ -246,5 +247,6 @@ uninstalled() {
 check "uninstall.exe /S removes the files, shortcut, registrations and the key" uninstalled
 
 echo "install suite took $(($(date +%s) - started)) s"
+pk_wine_reruns_report
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

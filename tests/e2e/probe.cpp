@@ -740,6 +740,9 @@ int Bench(HWND dialog, const char* module, const char* between, int rounds) {
 using namespace probe;
 
 int main() {
+  // Every line reaches the file at once: a probe that printed nothing did
+  // nothing, so the scripts may run it again (tests/e2e/run.sh).
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   // Arguments as UTF-8 whatever the code page: paths may be Chinese.
   int argc = 0;
   LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);

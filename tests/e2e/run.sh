@@ -33,6 +33,7 @@ done
 
 source "$root/scripts/gui-env.sh"
 work=$(mktemp -d)
+export PK_WINE_RERUNS=$work/reruns
 pids=()
 cleanup() {
   pk_gui_stop
@@ -64,7 +65,7 @@ check() {  # check NAME COMMAND...
     since_last; failed=$((failed + 1)); echo "FAIL $name ($since s)"; sed 's/^/    /' "$work/out"
   fi
 }
-probe() { "$PK_WINE" "$probe_exe" "$@"; }
+probe() { pk_wine_rerun "$probe_exe" "$@"; }
 start() {  # start EXE: runs it in the background, remembers its pid
   "$PK_WINE" "$1" >/dev/null 2>&1 </dev/null &
   pids+=($!)
@@ -260,5 +261,6 @@ if has names && [ -f "$tests_exe" ] && [ "$codepage" = 936 ]; then
   at_144 "$PK_WINESERVER" -k >/dev/null 2>&1 || true
 fi
 
+pk_wine_reruns_report
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
