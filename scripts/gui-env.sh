@@ -88,6 +88,51 @@ pk_wine_rerun() {
   rm -f "$out"
   return $status
 }
+
+# pk_probe_serve EXE DIR: one process of the test probe EXE ("EXE serve",
+# a line per command) answers what pk_probe asks in this prefix: a Windows
+# process started for each of hundreds of steps cost a tenth of a
+# core-second each. DIR takes its two pipes. Both are held open here for
+# reading and writing, so neither side blocks on opening them nor dies
+# writing to one whose reader has gone: a probe that has gone shows as
+# silence. Without a serving probe, pk_probe starts one per command.
+PK_PROBE_SERVER=
+pk_probe_serve() {
+  PK_PROBE_EXE=$1
+  mkfifo "$2/probe.in" "$2/probe.out" || return 0
+  exec {pk_probe_in}<>"$2/probe.in" {pk_probe_out}<>"$2/probe.out"
+  "$PK_WINE" "$PK_PROBE_EXE" serve <"$2/probe.in" >"$2/probe.out" 2>&1 &
+  PK_PROBE_SERVER=$! pk_probe_prefix=$WINEPREFIX
+  pk_probe codepage - >/dev/null || { echo "the probe does not serve: one per command"; pk_probe_stop; }
+}
+pk_probe() {
+  # A probe that has gone (its wineserver stopped) is started no more.
+  [ -z "$PK_PROBE_SERVER" ] || kill -0 "$PK_PROBE_SERVER" 2>/dev/null || PK_PROBE_SERVER=
+  if [ -z "$PK_PROBE_SERVER" ] || [ "$WINEPREFIX" != "$pk_probe_prefix" ]; then
+    pk_wine_rerun "$PK_PROBE_EXE" "$@"
+    return
+  fi
+  local IFS=$'\x1f' line part= waited=0
+  printf '%s\n' "$*" >&"$pk_probe_in"
+  while [ $waited -lt 900 ]; do
+    if IFS= read -r -t 5 -u "$pk_probe_out" line; then
+      line=$part${line%$'\r'} part=
+      [[ $line == $'\x01'* ]] && return "${line:1}"
+      printf '%s\n' "$line"
+    elif part+=$line; kill -0 "$PK_PROBE_SERVER" 2>/dev/null; then
+      waited=$((waited + 5))
+    else
+      break
+    fi
+  done
+  echo "FAIL the probe ended or stopped answering during: $*"
+  pk_probe_stop
+  return 1
+}
+pk_probe_stop() {
+  [ -z "$PK_PROBE_SERVER" ] || kill "$PK_PROBE_SERVER" 2>/dev/null
+  PK_PROBE_SERVER=
+}
 pk_wine_reruns_report() {
   [ -s "${PK_WINE_RERUNS:-}" ] || return 0
   echo "the probe ended at once without a word, and ran again, $(wc -l <"$PK_WINE_RERUNS") time(s):"
@@ -160,6 +205,7 @@ pk_gui_start_xvfb() {
 }
 
 pk_gui_stop() {
+  pk_probe_stop
   "$PK_WINESERVER" -k >/dev/null 2>&1 || true
   [ "${PK_WINE_KEPT:-}" = "$WINEPREFIX" ] && PK_WINE_KEPT=
   if [ -n "$PK_XVFB_PID" ]; then

@@ -37,7 +37,7 @@ check() {  # check NAME COMMAND...: output to a file (Wine's processes would hol
   else failed=$((failed + 1)); echo "FAIL $name ($((SECONDS - began)) s)"; sed 's/^/    /' "$work/out"; fi
 }
 wine() { "$PK_WINE" "$@" </dev/null; }
-probe() { pk_wine_rerun "$probe_exe" "$@" </dev/null; }
+probe() { pk_probe "$@" </dev/null; }
 # The registry as text (reg prints in the console's code page).
 reg_query() { LANG=C LC_ALL=C wine reg query "$@" 2>&1 | iconv -f gbk -t utf-8 | tr -d '\r'; }
 has() {  # has TEXT COMMAND...: the command's output holds TEXT
@@ -63,6 +63,7 @@ pk_gui_prepare || exit 1
 pk_gui_start_xvfb || exit 1
 # Wine keeps a key's security only while its wineserver runs: keep it up.
 "$PK_WINESERVER" -p
+pk_probe_serve "$probe_exe" "$work"
 old=$(probe version "$build/bin/Pixelkite.exe" | sed -n 's/^version //p' | tr -d '\r')
 new=$(probe version "$build/bin/next/Pixelkite.exe" | sed -n 's/^version //p' | tr -d '\r')
 newer=${new%.*}.$((${new##*.} + 1))  # announced, never installed

@@ -34,6 +34,8 @@
 // run over a hostile corpus (probe_hostile.cpp), and the installer's checks
 // (probe_install.cpp).
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -739,21 +741,18 @@ int Bench(HWND dialog, const char* module, const char* between, int rounds) {
 
 using namespace probe;
 
-int main() {
-  // Every line reaches the file at once: a probe that printed nothing did
-  // nothing, so the scripts may run it again (tests/e2e/run.sh).
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
-  // Arguments as UTF-8 whatever the code page: paths may be Chinese.
-  int argc = 0;
-  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-  std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(Narrow(wide[i]));
-  ::LocalFree(wide);
-  std::vector<char*> pointers;
-  for (std::string& a : args) pointers.push_back(a.data());
-  char** argv = pointers.data();
+// What one command leaves behind for the next in a served probe.
+void ResetCommandState() {
+  failures = 0;
+  answerYes = false;
+  describeDialogs = true;
+  boxLog = nullptr;
+}
+
+// One command: argv[1] the command, argv[2] the window title, then its own.
+int Dispatch(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: probe wait|count|startup|minimised|close <title> [...]\n");
+    std::fprintf(stderr, "usage: probe serve | probe wait|count|startup|minimised|close <title> [...]\n");
     return 2;
   }
   std::string command = argv[1];
@@ -819,4 +818,54 @@ int main() {
   if (command == "icon" && argc > 3) return IconShown(dialog, argv[3], argc > 4 ? argv[4] : nullptr);
   if (command == "buttons" && argc > 3) return Buttons(dialog, argv[3], argc > 4 ? argv[4] : nullptr);
   return 2;
+}
+
+// "serve": commands from stdin, one a line, their arguments separated by
+// U+001F, each answered on stdout by its lines and then "\x01STATUS". The
+// test scripts drive a part of the run through one process rather than
+// starting one per step (tests/e2e/run.sh).
+int Serve(const std::string& self) {
+  std::string line;
+  for (int c; (c = std::getchar()) != EOF;) {
+    if (c != '\n') {
+      line.push_back(char(c));
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> args{self};
+    for (size_t start = 0;;) {
+      const size_t end = line.find('\x1f', start);
+      args.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    line.clear();
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(a.data());
+    ResetCommandState();
+    const int status = Dispatch(int(pointers.size()), pointers.data());
+    std::fflush(stderr);
+    std::printf("\x01%d\n", status);
+  }
+  return 0;
+}
+
+int main() {
+  // Every line reaches the file at once: a probe that printed nothing did
+  // nothing, so the scripts may run it again (tests/e2e/run.sh).
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // Arguments as UTF-8 whatever the code page: paths may be Chinese.
+  int argc = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Narrow(wide[i]));
+  ::LocalFree(wide);
+  if (argc == 2 && args[1] == "serve") {
+    // The lines are bytes (UTF-8): no text-mode translation of stdin.
+    _setmode(_fileno(stdin), _O_BINARY);
+    return Serve(args[0]);
+  }
+  std::vector<char*> pointers;
+  for (std::string& a : args) pointers.push_back(a.data());
+  return Dispatch(argc, pointers.data());
 }

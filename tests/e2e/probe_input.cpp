@@ -134,6 +134,7 @@ BOOL CALLBACK CancelOwned(HWND window, LPARAM l) {
 
 // -1 when `command` is not one of these.
 int RunUserCommand(const std::string& command, int argc, char** argv) {
+  failed = false;  // a served probe runs many commands
   std::wstring title = FromArgument(argv[2]);
   if (command == "key" && argc > 3) {
     HWND window = WaitFor(title, 0, 10000);

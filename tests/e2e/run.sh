@@ -65,7 +65,9 @@ check() {  # check NAME COMMAND...
     since_last; failed=$((failed + 1)); echo "FAIL $name ($since s)"; sed 's/^/    /' "$work/out"
   fi
 }
-probe() { pk_wine_rerun "$probe_exe" "$@"; }
+# One probe process answers the part's steps (scripts/gui-env.sh).
+probe() { pk_probe "$@"; }
+pk_probe_serve "$probe_exe" "$work"
 start() {  # start EXE: runs it in the background, remembers its pid
   "$PK_WINE" "$1" >/dev/null 2>&1 </dev/null &
   pids+=($!)
