@@ -55,7 +55,8 @@ pk_wine_prefix() {
 # the service processes, and they keep its file descriptors: it holds none.
 # The same goes for the desktop and its explorer.exe, which Wine ends a
 # second after the last program with a window: with a display, a helper
-# that never ends holds it (the probe's "keep-desktop", when the win64 tree has it).
+# that never ends holds it (the probe's "keep-desktop", when the win64 tree has it),
+# also without one in suites that set PK_WINE_HEADLESS=1.
 # Called once the display is chosen (pk_gui_start_xvfb), or for programs
 # that show no window (scripts/wine.sh).
 pk_wine_keep() {
@@ -66,7 +67,9 @@ pk_wine_keep() {
   export PK_WINE_KEPT=$WINEPREFIX
   "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
   local holder=${PK_WINE_HOLDER:-$pk_gui_root/build/win64/bin/pk_e2e_probe.exe}
-  if [ -n "${DISPLAY:-}" ] && [ -f "$holder" ]; then
+  # Without a display only where the suite shows none (PK_WINE_HEADLESS=1):
+  # a desktop held before the display is chosen would show nothing.
+  if { [ -n "${DISPLAY:-}" ] || [ "${PK_WINE_HEADLESS:-}" = 1 ]; } && [ -f "$holder" ]; then
     ("$PK_WINE" "$holder" keep-desktop - </dev/null >/dev/null 2>&1 &)
   fi
 }

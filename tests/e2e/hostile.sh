@@ -69,6 +69,9 @@ mkdir -p "$work/program"
 cp "$exe" "$work/program/PixelkiteHostile.exe"
 cp "$build/bin/NubUpdater.dll" "$work/program/"
 exe=$work/program/PixelkiteHostile.exe
+# (After the display: with a kept wineserver, the settings need no wait
+# for it to end, and Wine's services start once.)
+pk_gui_start_xvfb || exit 1
 marker=$WINEPREFIX/.pk-hostile-settings
 if [ ! -f "$marker" ]; then
   "$PK_WINE" reg add 'HKCU\Software\Wine\AppDefaults\PixelkiteHostile.exe\X11 Driver' /v Managed /d N /f \
@@ -76,7 +79,6 @@ if [ ! -f "$marker" ]; then
     "$PK_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
     pk_wine_settle && touch "$marker"
 fi
-pk_gui_start_xvfb || exit 1
 "$PK_WINE" "$probe_exe" count Pixelkite >/dev/null 2>&1 </dev/null
 
 status=0

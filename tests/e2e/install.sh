@@ -59,8 +59,11 @@ application_key='HKLM\Software\Classes\Applications\Pixelkite.exe'
 shortcut=$PK_WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Pixelkite.lnk
 installed=("$dir\\Pixelkite.exe" "$dir\\NubUpdater.dll" "$dir\\pixelkite-cli.exe")
 
-pk_gui_prepare || exit 1
+# The display first: a kept wineserver (make test) then needs no wait for
+# it to end after each setting, and Wine's services start once.
+pk_wine_prefix
 pk_gui_start_xvfb || exit 1
+pk_gui_prepare || exit 1
 # Wine keeps a key's security only while its wineserver runs: keep it up.
 "$PK_WINESERVER" -p
 pk_probe_serve "$probe_exe" "$work"
