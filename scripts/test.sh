@@ -113,7 +113,13 @@ suite() {
 }
 
 # Suites that show no window: Wine's desktop is held for them all the same (scripts/gui-env.sh).
-headless() { export PK_WINE_HEADLESS=1; "$@"; }
+headless() {
+  export PK_WINE_HEADLESS=1
+  # The prefix's wineserver and desktop kept from the start, once for all.
+  scripts/wine.sh cmd /c exit >/dev/null 2>&1 </dev/null
+  export PK_WINE_KEPT=$PK_WINEPREFIX
+  "$@"
+}
 ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 "${@:2}"; }
 # The Windows tests include GUI tests (and a list-box cross-check), so they
 # run on a private Xvfb with the Chinese fonts in the prefix.
