@@ -16,7 +16,12 @@
 # With PK_WINEPREFIX_TEMPLATE set (scripts/test.sh sets it), a prefix that
 # does not exist yet is made as a copy of that prepared one: each test suite
 # gets a prefix of its own in a second instead of a new one in a minute.
-pk_gui_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# (Found once and passed on: wine.sh runs for every Windows program a test starts.)
+if [ -z "${PK_GUI_ROOT:-}" ]; then
+  PK_GUI_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  export PK_GUI_ROOT
+fi
+pk_gui_root=$PK_GUI_ROOT
 export WINEPREFIX=${PK_WINEPREFIX:-$pk_gui_root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

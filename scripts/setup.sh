@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # native build and tests
-  build-essential cmake ninja-build pkg-config googletest libspng-dev ccache
+  build-essential cmake ninja-build pkg-config googletest libspng-dev ccache lld
   # fuzzing (clang with libFuzzer and the sanitizer runtimes; llvm-cov for coverage)
   clang libclang-rt-14-dev llvm-14
   # Windows builds: mingw-w64 with POSIX threads (GoogleTest needs std::thread)

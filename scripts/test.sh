@@ -24,6 +24,7 @@
 #   long search is make fuzz-campaign).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+export PK_GUI_ROOT=$root  # scripts/gui-env.sh need not find it again each time
 cd "$root"
 jobs=$(nproc)
 fuzz_seconds=${PK_FUZZ_SECONDS:-5}

@@ -5,7 +5,8 @@
 # The wineserver it starts keeps running for later calls; stop it with
 #   WINEPREFIX=<prefix> /usr/lib/wine/wineserver -k
 set -euo pipefail
-source "$(dirname "$0")/gui-env.sh"
+[[ $0 == */* ]] && here=${0%/*} || here=.
+source "$here/gui-env.sh"
 pk_wine_prefix
 pk_wine_keep
 exec "$PK_WINE" "$@"
