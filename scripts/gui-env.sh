@@ -78,22 +78,27 @@ pk_wine_keep() {
     ("$PK_WINE" "$holder" keep-desktop - </dev/null >/dev/null 2>&1 &)
   fi
 }
-# pk_wine_rerun EXE ARGS...: runs a test helper that prints before it acts
-# (the probe). On a loaded machine Wine now and then ends a program at once,
-# before its first line, with status 1; such a run did nothing, so it runs
-# once more, and the line goes to $PK_WINE_RERUNS for pk_wine_reruns_report.
+# pk_wine_rerun EXE ARGS...: runs a Windows program that never fails without
+# a word (the probe, which prints before it acts; the command line). On a
+# loaded machine Wine now and then ends a program at once, before its first
+# line, with status 1; such a run did nothing, so it runs once more, and the
+# line goes to $PK_WINE_RERUNS for pk_wine_reruns_report. Its output comes
+# once the program has ended, standard error after standard output.
 pk_wine_rerun() {
-  local out began=$EPOCHREALTIME status
+  local out err began=$EPOCHREALTIME status
   out=$(mktemp "${TMPDIR:-/tmp}/pk-wine-out.XXXXXX") || return 1
-  "$PK_WINE" "$@" >"$out" 2>&1
+  err=$out.err
+  "$PK_WINE" "$@" >"$out" 2>"$err"
   status=$?
-  if [ $status -ne 0 ] && [ ! -s "$out" ] && (( ${EPOCHREALTIME/./} - ${began/./} < 3000000 )); then
+  if [ $status -eq 1 ] && [ ! -s "$out" ] && [ ! -s "$err" ] &&
+    (( ${EPOCHREALTIME/./} - ${began/./} < 3000000 )); then
     echo "exit $status: ${*:2}" >>"${PK_WINE_RERUNS:-/dev/null}"
-    "$PK_WINE" "$@" >"$out" 2>&1
+    "$PK_WINE" "$@" >"$out" 2>"$err"
     status=$?
   fi
   cat "$out"
-  rm -f "$out"
+  cat "$err" >&2
+  rm -f "$out" "$err"
   return $status
 }
 
@@ -143,7 +148,7 @@ pk_probe_stop() {
 }
 pk_wine_reruns_report() {
   [ -s "${PK_WINE_RERUNS:-}" ] || return 0
-  echo "the probe ended at once without a word, and ran again, $(wc -l <"$PK_WINE_RERUNS") time(s):"
+  echo "Wine ended a program at once without a word, and it ran again, $(wc -l <"$PK_WINE_RERUNS") time(s):"
   sed 's/^/  /' "$PK_WINE_RERUNS"
 }
 
