@@ -100,6 +100,10 @@ suite() {
     export PK_WINEPREFIX=$root/build/wine/$name
     # Its wineserver stays up for the whole suite (scripts/gui-env.sh).
     export PK_WINE_KEEP=1
+    # Programs that Wine ended at once without a word and that ran again
+    # (scripts/gui-env.sh, pk_wine_rerun).
+    export PK_WINE_RERUNS=$logs/$name.reruns
+    rm -f "$PK_WINE_RERUNS"
     rm -rf "$PK_WINEPREFIX"
     ("$@") >"$logs/$name.log" 2>&1 </dev/null
     status=$?
@@ -109,6 +113,8 @@ suite() {
     times >"$logs/$name.times"
     echo "$status $(elapsed "$t0")" >"$logs/$name.result"
     report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log" "$(cpu_of "$logs/$name.times")"
+    [ ! -s "$PK_WINE_RERUNS" ] ||
+      echo "      Wine ended $(wc -l <"$PK_WINE_RERUNS") program(s) at once without a word; each ran again ($PK_WINE_RERUNS)"
   ) &
   suites+=("$name")
 }

@@ -18,7 +18,7 @@ for f in "$probe_exe" "$key" "$build/bin/next/Pixelkite.exe" "$build/bin/updater
 done
 started=$(date +%s)
 work=$(mktemp -d)
-export PK_WINE_RERUNS=$work/reruns
+export PK_WINE_RERUNS=${PK_WINE_RERUNS:-$work/reruns}
 export PK_WINEPREFIX=$build/wineprefix-install
 rm -rf "$PK_WINEPREFIX"
 source "$root/scripts/gui-env.sh"

@@ -33,7 +33,7 @@ done
 
 source "$root/scripts/gui-env.sh"
 work=$(mktemp -d)
-export PK_WINE_RERUNS=$work/reruns
+export PK_WINE_RERUNS=${PK_WINE_RERUNS:-$work/reruns}
 pids=()
 cleanup() {
   pk_gui_stop
