@@ -90,8 +90,15 @@ build() {
 }
 built() { [ "$(cat "$logs/build-$1.status" 2>/dev/null)" = 0 ]; }
 
-# suite NAME COMMAND...: runs the suite in the background.
+# suite [--again] NAME COMMAND...: runs the suite in the background. With
+# --again (the suites under Wine) a failed suite runs once more, in a new
+# prefix: Wine on a loaded machine now and then loses a window or a program
+# that a second run finds. Such a suite counts as passed, and says so under
+# its line and at the end, with the steps that failed the first time
+# (kept in NAME.first.log).
 suite() {
+  local again=
+  [ "$1" != --again ] || { again=1; shift; }
   local name=$1
   shift
   if [ -n "${PK_SUITES:-}" ] && [[ " $PK_SUITES " != *" $name "* ]]; then return 0; fi
@@ -103,20 +110,37 @@ suite() {
     # Programs that Wine ended at once without a word and that ran again
     # (scripts/gui-env.sh, pk_wine_rerun).
     export PK_WINE_RERUNS=$logs/$name.reruns
-    rm -f "$PK_WINE_RERUNS"
-    rm -rf "$PK_WINEPREFIX"
-    ("$@") >"$logs/$name.log" 2>&1 </dev/null
-    status=$?
-    if [ -d "$PK_WINEPREFIX" ]; then
-      WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
+    rm -f "$PK_WINE_RERUNS" "$logs/$name.first.log"
+    run_once() {
+      rm -rf "$PK_WINEPREFIX"
+      ("$@") >"$logs/$name.log" 2>&1 </dev/null
+      status=$?
+      if [ -d "$PK_WINEPREFIX" ]; then
+        WINEPREFIX=$PK_WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null
+      fi
+    }
+    run_once "$@"
+    if [ $status -ne 0 ] && [ -n "$again" ]; then
+      mv "$logs/$name.log" "$logs/$name.first.log"
+      run_once "$@"
     fi
     times >"$logs/$name.times"
     echo "$status $(elapsed "$t0")" >"$logs/$name.result"
-    report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log" "$(cpu_of "$logs/$name.times")"
-    [ ! -s "$PK_WINE_RERUNS" ] ||
-      echo "      Wine ended $(wc -l <"$PK_WINE_RERUNS") program(s) at once without a word; each ran again ($PK_WINE_RERUNS)"
+    # One write, so that suites ending together do not interleave their lines.
+    local out
+    out=$(
+      report suite "$name" "$status" "$(elapsed "$t0")" "$logs/$name.log" "$(cpu_of "$logs/$name.times")"
+      [ ! -s "$PK_WINE_RERUNS" ] ||
+        echo "      Wine ended $(wc -l <"$PK_WINE_RERUNS") program(s) at once without a word; each ran again ($PK_WINE_RERUNS)"
+      [ ! -f "$logs/$name.first.log" ] || { echo "      it failed the first time and ran again:"; failed_steps "$name.first"; }
+    )
+    printf '%s\n' "$out"
   ) &
   suites+=("$name")
+}
+# failed_steps LOG-NAME: the lines that name what failed in a suite's log.
+failed_steps() {
+  grep -a -m 3 -A 3 -e '^ *FAIL' -e 'Failed' -e 'FAILED' "$logs/$1.log" 2>/dev/null | cut -c1-200 | sed "s/^/  $1: /"
 }
 
 # Suites that show no window: Wine's desktop is held for them all the same (scripts/gui-env.sh).
@@ -150,26 +174,26 @@ suite native ctest_in native -R '^(cli|deb_package)$'
 build win64
 # The GUI tests and the updater's windows on a display; the rest, headless,
 # beside them (one chain of five took the longest of any suite).
-suite win64-wine-gui win64_under_wine -R '^(win|updater_loopback)$'
-suite win64-wine headless ctest_in win64 -E '^(win|updater_loopback|bitmap_interop)$'
-suite win64-interop headless ctest_in win64 -R bitmap_interop
-suite cli-linux-vs-wine headless tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
+suite --again win64-wine-gui win64_under_wine -R '^(win|updater_loopback)$'
+suite --again win64-wine headless ctest_in win64 -E '^(win|updater_loopback|bitmap_interop)$'
+suite --again win64-interop headless ctest_in win64 -R bitmap_interop
+suite --again cli-linux-vs-wine headless tests/cli/modules_vs_wine.sh "$root/build/native/bin/pixelkite" "$root/build/win64/bin/pixelkite-cli.exe"
 # The program end to end in three parts, each in a window of its own: they
 # wait on the program far more than they compute, so they run side by side.
 # (win64-wine-gui runs the GUI tests under 936 already.)
 for part in files names modules; do
-  suite gui-e2e-$part env PK_E2E_936_TESTS_ELSEWHERE=1 tests/e2e/run.sh "$root/build/win64" $part
+  suite --again gui-e2e-$part env PK_E2E_936_TESTS_ELSEWHERE=1 tests/e2e/run.sh "$root/build/win64" $part
 done
 # The program's own commands under code page 1252, beside a 936 prefix that
 # draws the reference buttons.
 for part in files names; do
-  suite gui-e2e-1252-$part env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX_936="$root/build/wine/gui-e2e-1252-936" \
+  suite --again gui-e2e-1252-$part env PK_WINE_LANG=C.UTF-8 PK_WINEPREFIX_936="$root/build/wine/gui-e2e-1252-936" \
     tests/e2e/run.sh "$root/build/win64" $part
 done
 # The 64-bit installer in a fresh prefix: install, update on Exit, uninstall.
-suite gui-install tests/e2e/install.sh "$root/build/win64"
+suite --again gui-install tests/e2e/install.sh "$root/build/win64"
 # The program opens a hostile corpus, file after file, in one running window.
-suite gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
+suite --again gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 
 build native-asan
 # (The package is built and installed from the plain tree, above.)
@@ -195,5 +219,11 @@ done
 echo
 [ ${#build_failures[@]} -gt 0 ] && echo "failed builds: ${build_failures[*]}"
 [ ${#failures[@]} -gt 0 ] && echo "failed suites: ${failures[*]}"
+# The failed steps once more, last, where a short tail of the output shows them.
+for name in "${suites[@]}"; do
+  [[ " ${failures[*]} " == *" $name "* ]] || [ ! -f "$logs/$name.first.log" ] ||
+    { echo "passed the second time: $name"; failed_steps "$name.first"; }
+done
+for name in "${failures[@]}"; do failed_steps "$name"; done
 echo "suites: $passed passed, $failed failed, in $(elapsed "$started") s (logs: build/test-logs/)"
 [ "$failed" -eq 0 ] && [ ${#build_failures[@]} -eq 0 ]

@@ -211,6 +211,7 @@ struct OtherSearch {
   DWORD process;
   HWND main;
   std::vector<HWND> found;
+  int hidden;  // owned by the main window, made but not shown yet
 };
 
 BOOL CALLBACK CollectOther(HWND window, LPARAM l) {
@@ -219,15 +220,19 @@ BOOL CALLBACK CollectOther(HWND window, LPARAM l) {
   ::GetWindowThreadProcessId(window, &process);
   wchar_t className[64] = {};
   ::GetClassNameW(window, className, 64);
-  if (process == s->process && window != s->main && ::IsWindowVisible(window) && std::wstring(className) == L"#32770")
+  if (process != s->process || window == s->main || std::wstring(className) != L"#32770") return TRUE;
+  if (::IsWindowVisible(window))
     s->found.push_back(window);
+  else if (::GetWindow(window, GW_OWNER) == s->main)
+    ++s->hidden;
   return TRUE;
 }
 
-std::vector<HWND> OtherWindows(HWND dialog) {
-  OtherSearch search{0, dialog, {}};
+std::vector<HWND> OtherWindows(HWND dialog, int* hidden) {
+  OtherSearch search{0, dialog, {}, 0};
   ::GetWindowThreadProcessId(dialog, &search.process);
   ::EnumWindows(&CollectOther, reinterpret_cast<LPARAM>(&search));
+  if (hidden) *hidden = search.hidden;
   return search.found;
 }
 
@@ -362,11 +367,12 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
   // Boxes already answered: the answer is posted, and the wait for the
   // program (a sent message) comes back before the box has taken it.
   std::set<HWND> dismissed;
-  int quiet = 0;
+  int quiet = 0, waitedForHidden = 0;
   for (int round = 0; round < 600 && quiet < 3; ++round) {
     Settle(dialog);
     bool acted = false, closing = false;
-    for (HWND window : OtherWindows(dialog)) {
+    int hidden = 0;
+    for (HWND window : OtherWindows(dialog, &hidden)) {
       if (IsFileDialog(window)) {
         if (answered) continue;  // going away
         answered = true;
@@ -392,13 +398,19 @@ void RunCommand(HWND dialog, bool expectFileDialog, const char* path, int filter
     }
     // A dialog that is about to open may not be visible yet; the command
     // goes on only once the answered one is gone.
-    if ((expectFileDialog && !answered) || (answeredDialog && ::IsWindow(answeredDialog)) || closing) {
+    // A box is made hidden and shown once it is laid out; on a loaded
+    // machine the program may take messages in between (for a few seconds
+    // at most: a dialog that stays hidden is not one on its way).
+    const bool showing = hidden > 0 && waitedForHidden < 30;
+    if (showing) ++waitedForHidden;
+    if ((expectFileDialog && !answered) || (answeredDialog && ::IsWindow(answeredDialog)) || closing || showing) {
       ::Sleep(100);
       continue;
     }
     ++quiet;
     ::Sleep(150);
   }
+  if (waitedForHidden) std::printf("info waited %d rounds for a hidden dialog to show\n", waitedForHidden);
   if (expectFileDialog) Check(answered, "the file dialog opened");
 }
 

@@ -29,7 +29,8 @@ std::string Narrow(const std::wstring& text);
 // The first visible top-level window titled `title`.
 HWND MainWindow(const std::wstring& title);
 // The visible dialogs of the window's process other than the window itself.
-std::vector<HWND> OtherWindows(HWND dialog);
+// (hidden: how many it owns that are made but not shown yet)
+std::vector<HWND> OtherWindows(HWND dialog, int* hidden = nullptr);
 bool IsFileDialog(HWND window);
 // Reads a message box, checks it, presses OK.
 void ReadAndDismissBox(HWND box);
