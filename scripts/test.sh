@@ -140,7 +140,7 @@ suite() {
 }
 # failed_steps LOG-NAME: the lines that name what failed in a suite's log.
 failed_steps() {
-  grep -a -m 3 -A 3 -e '^ *FAIL' -e 'Failed' -e 'FAILED' "$logs/$1.log" 2>/dev/null | cut -c1-200 | sed "s/^/  $1: /"
+  grep -a -m 8 -e '^ *FAIL' -e 'Failed' -e 'FAILED' "$logs/$1.log" 2>/dev/null | cut -c1-200 | sed "s/^/  $1: /"
 }
 
 # Suites that show no window: Wine's desktop is held for them all the same (scripts/gui-env.sh).

@@ -143,6 +143,10 @@ int Minimised(HWND dialog, const char* exePath) {
   ::ShowWindow(dialog, SW_MINIMIZE);
   for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
   Check(::IsIconic(dialog) != 0, "the window minimises");
+  // The copies of the program started beside it sit at the same place, and
+  // the one activated next may come up over it: it is what this window
+  // paints that is looked at.
+  ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::Sleep(1000);
   RECT client{};
   ::GetClientRect(dialog, &client);
@@ -166,17 +170,22 @@ int Minimised(HWND dialog, const char* exePath) {
     HBRUSH magenta = ::CreateSolidBrush(RGB(255, 0, 255));
     ::FillRect(memory, &all, magenta);
     ::DrawIcon(memory, 0, 0, icon);
-    int compared = 0, differing = 0;
-    for (int j = 0; j < cy; ++j) {
-      for (int i = 0; i < cx; ++i) {
-        COLORREF want = ::GetPixel(memory, i, j);
-        if (want == RGB(255, 0, 255)) continue;
-        // Only pixels that no alpha blending touched compare exactly.
-        ++compared;
-        if (::GetPixel(screen, origin.x + x + i, origin.y + y + j) != want) ++differing;
+    int compared = 0, differing = 0, looks = 0;
+    // On a loaded machine the paint may come late: looked at again for up to ten seconds.
+    for (; looks < 20 && (looks == 0 || differing * 20 >= compared); ++looks) {
+      if (looks) ::Sleep(500);
+      compared = differing = 0;
+      for (int j = 0; j < cy; ++j) {
+        for (int i = 0; i < cx; ++i) {
+          COLORREF want = ::GetPixel(memory, i, j);
+          if (want == RGB(255, 0, 255)) continue;
+          // Only pixels that no alpha blending touched compare exactly.
+          ++compared;
+          if (::GetPixel(screen, origin.x + x + i, origin.y + y + j) != want) ++differing;
+        }
       }
     }
-    std::printf("info %d icon pixels compared, %d differ\n", compared, differing);
+    std::printf("info %d icon pixels compared, %d differ (looked %d times)\n", compared, differing, looks);
     Check(compared > 100 && differing * 20 < compared, "the minimised window shows the application icon");
     ::SelectObject(memory, old);
     ::DeleteObject(picture);
