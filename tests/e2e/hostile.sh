@@ -119,18 +119,19 @@ while IFS= read -r line; do
 done < <(awk -F'\t' '$1 == "open" && $2 == "start" { print NR }' "$plan")
 
 # One line per category: files opened, passed, and what the program showed.
-echo "by category (opens, failed; outcomes):"
+echo "by category (opens, failed, time taken; outcomes):"
 awk -F'\t' '
   $1 == "ok" || $1 == "FAIL" {
     files[$3]++
     if ($1 == "FAIL") failed[$3]++
+    ms[$3] += $6
     outcome = $4
     sub(/ \(.*/, "", outcome)
     seen[$3 "\t" outcome]++
   }
   END {
     for (c in files) {
-      line = sprintf("  %-13s %4d opens, %d failed:", c, files[c], failed[c] + 0)
+      line = sprintf("  %-13s %4d opens, %d failed, %5.1f s:", c, files[c], failed[c] + 0, ms[c] / 1000)
       for (k in seen) {
         split(k, p, "\t")
         if (p[1] == c) line = line sprintf(" %s x%d;", p[2], seen[k])
