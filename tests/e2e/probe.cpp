@@ -137,16 +137,14 @@ int Startup(HWND dialog) {
   return failures ? 1 : 0;
 }
 
+void Settle(HWND dialog);
+
 // Compares what the minimised window shows with the application icon drawn
 // the same way, read from the executable that created the window.
 int Minimised(HWND dialog, const char* exePath) {
   ::ShowWindow(dialog, SW_MINIMIZE);
   for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
   Check(::IsIconic(dialog) != 0, "the window minimises");
-  // The copies of the program started beside it sit at the same place, and
-  // the one activated next may come up over it: it is what this window
-  // paints that is looked at.
-  ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ::Sleep(1000);
   RECT client{};
   ::GetClientRect(dialog, &client);
@@ -171,9 +169,14 @@ int Minimised(HWND dialog, const char* exePath) {
     ::FillRect(memory, &all, magenta);
     ::DrawIcon(memory, 0, 0, icon);
     int compared = 0, differing = 0, looks = 0;
-    // On a loaded machine the paint may come late: looked at again for up to ten seconds.
+    // The copies of the program started beside it sit at the same place,
+    // and the one activated next comes up over this one when its own thread
+    // gets to it, which on a loaded machine can be seconds later: this
+    // window is raised again before each look, up to ten seconds.
     for (; looks < 20 && (looks == 0 || differing * 20 >= compared); ++looks) {
-      if (looks) ::Sleep(500);
+      ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      Settle(dialog);
+      ::Sleep(looks ? 500 : 100);
       compared = differing = 0;
       for (int j = 0; j < cy; ++j) {
         for (int i = 0; i < cx; ++i) {
@@ -186,6 +189,16 @@ int Minimised(HWND dialog, const char* exePath) {
       }
     }
     std::printf("info %d icon pixels compared, %d differ (looked %d times)\n", compared, differing, looks);
+    if (differing * 20 >= compared) {
+      // What is at the icon's place instead.
+      POINT centre{origin.x + x + cx / 2, origin.y + y + cy / 2};
+      HWND there = ::WindowFromPoint(centre);
+      DWORD process = 0, own = 0;
+      ::GetWindowThreadProcessId(there, &process);
+      ::GetWindowThreadProcessId(dialog, &own);
+      std::printf("info at the icon's centre: window %p of process %lu (this one: %p of %lu), iconic %d\n",
+                  static_cast<void*>(there), process, static_cast<void*>(dialog), own, ::IsIconic(dialog) ? 1 : 0);
+    }
     Check(compared > 100 && differing * 20 < compared, "the minimised window shows the application icon");
     ::SelectObject(memory, old);
     ::DeleteObject(picture);
