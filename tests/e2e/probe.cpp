@@ -142,8 +142,11 @@ void Settle(HWND dialog);
 // Compares what the minimised window shows with the application icon drawn
 // the same way, read from the executable that created the window.
 int Minimised(HWND dialog, const char* exePath) {
-  ::ShowWindow(dialog, SW_MINIMIZE);
-  for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
+  // Asked again if it has not happened after five seconds (see below).
+  for (int attempt = 0; attempt < 3 && !::IsIconic(dialog); ++attempt) {
+    ::ShowWindow(dialog, SW_MINIMIZE);
+    for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
+  }
   Check(::IsIconic(dialog) != 0, "the window minimises");
   ::Sleep(1000);
   RECT client{};
@@ -169,11 +172,19 @@ int Minimised(HWND dialog, const char* exePath) {
     ::FillRect(memory, &all, magenta);
     ::DrawIcon(memory, 0, 0, icon);
     int compared = 0, differing = 0, looks = 0;
-    // The copies of the program started beside it sit at the same place,
-    // and the one activated next comes up over this one when its own thread
-    // gets to it, which on a loaded machine can be seconds later: this
-    // window is raised again before each look, up to ten seconds.
+    // On a loaded machine two things can happen behind the probe's back, up
+    // to seconds later: the copies of the program started beside it sit at
+    // the same place, and the one activated next comes up over this one;
+    // and Wine, with no window manager, now and then restores the window it
+    // had minimised. So before each look, for up to ten seconds, the window
+    // is minimised again if it was restored, and raised.
+    int minimisedAgain = 0;
     for (; looks < 20 && (looks == 0 || differing * 20 >= compared); ++looks) {
+      if (!::IsIconic(dialog)) {
+        ++minimisedAgain;
+        ::ShowWindow(dialog, SW_MINIMIZE);
+        for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
+      }
       ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       Settle(dialog);
       ::Sleep(looks ? 500 : 100);
@@ -188,7 +199,8 @@ int Minimised(HWND dialog, const char* exePath) {
         }
       }
     }
-    std::printf("info %d icon pixels compared, %d differ (looked %d times)\n", compared, differing, looks);
+    std::printf("info %d icon pixels compared, %d differ (looked %d times, minimised again %d times)\n", compared,
+                differing, looks, minimisedAgain);
     if (differing * 20 >= compared) {
       // What is at the icon's place instead.
       POINT centre{origin.x + x + cx / 2, origin.y + y + cy / 2};
