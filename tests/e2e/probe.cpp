@@ -142,11 +142,12 @@ void Settle(HWND dialog);
 // Compares what the minimised window shows with the application icon drawn
 // the same way, read from the executable that created the window.
 int Minimised(HWND dialog, const char* exePath) {
-  // Asked again if it has not happened after five seconds (see below).
-  for (int attempt = 0; attempt < 3 && !::IsIconic(dialog); ++attempt) {
+  auto minimise = [dialog] {
     ::ShowWindow(dialog, SW_MINIMIZE);
     for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
-  }
+  };
+  // Asked again if it has not happened after five seconds (see below).
+  for (int attempt = 0; attempt < 3 && !::IsIconic(dialog); ++attempt) minimise();
   Check(::IsIconic(dialog) != 0, "the window minimises");
   ::Sleep(1000);
   RECT client{};
@@ -182,8 +183,7 @@ int Minimised(HWND dialog, const char* exePath) {
     for (; looks < 20 && (looks == 0 || differing * 20 >= compared); ++looks) {
       if (!::IsIconic(dialog)) {
         ++minimisedAgain;
-        ::ShowWindow(dialog, SW_MINIMIZE);
-        for (int i = 0; i < 50 && !::IsIconic(dialog); ++i) ::Sleep(100);
+        minimise();
       }
       ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       Settle(dialog);
