@@ -49,26 +49,35 @@ for want in "imv5 124 24 0" "imv5p 124 4 0" "imrle8 124 8 1" "im565 124 16 3" "i
 done
 # Each tool's own decoding is the reference: ImageMagick's as a PNG, Pillow's
 # straight from the file.
-for src in im24 im8 im1 im4 imv5 imv5p imrle8 im565 im555 imalpha; do convert "$src.bmp" "$src-ref.png"; done
+# (One process reads and writes them all: each ImageMagick start is dear.)
+refs=()
+for src in im24 im8 im1 im4 imv5 imv5p imrle8 im565 im555 imalpha; do refs+=("$src.bmp" -write "$src-ref.png" +delete); done
+convert "${refs[@]::${#refs[@]}-1}" null:
 
 sources=(im24 im8 im1 im4 imv5 imv5p imrle8 im565 im555 imalpha pil1 pilL pilP pilRGB pilRGBA pilRGBtd pilPtd)
 declare -A size_of
 while read -r file size; do size_of[$file]=$size; done < <("$py" "$here/interop.py" sizes "${sources[@]/%/.bmp}")
+# Each conversion writes an icon into icons/; one bulk extraction then saves
+# the first image of every icon there as a bitmap into out/ (the bitmap of
+# extract -o X.bmp, under the icon's own name), and ImageMagick reads them
+# all in one go. Each export is then held to what its conversion was asked.
+mkdir -p icons out
+exports=()  # NAME WxH WHAT-PASSING-MEANS...: the bitmaps out/ must hold
+convert_to() {  # convert_to NAME SOURCE ARGS...: SOURCE.bmp made icons/NAME.ico
+  local name=$1 src=$2
+  shift 2
+  "${pk[@]}" convert "$src.bmp" -o "icons/$name.ico" "$@" 2>err.txt ||
+    { fail "$name: convert failed: $(head -c 300 err.txt)"; return 1; }
+}
 for src in "${sources[@]}"; do
   ref=$src.bmp
   [ -f "$src-ref.png" ] && ref=$src-ref.png
   size=${size_of[$src.bmp]}
   # The picture at its own size and at 24 bits: every pixel as the tool drew it.
-  if "${pk[@]}" convert "$src.bmp" -o "$src.ico" --size "$size" --bits 24 2>err.txt &&
-     "${pk[@]}" extract "$src.ico" -o "$src-out.bmp" 2>>err.txt; then
-    pass
-  else
-    fail "$src: convert/extract failed: $(head -c 300 err.txt)"
-    continue
+  if convert_to "$src" "$src" --size "$size" --bits 24; then
+    exports+=("$src $size")
+    later "$src: the same pixels after the round trip" same "$ref" "out/$src.bmp"
   fi
-  later "$src: the same pixels after the round trip" same "$ref" "$src-out.bmp"
-  if [ "$(identify -format '%wx%h' "$src-out.bmp" 2>/dev/null)" = "$size" ]; then pass; else
-    fail "$src: ImageMagick does not read the exported bitmap as $size"; fi
   # Scaled into icon sizes and depths: the exports still open in both tools.
   # Under Wine for three of the sources only: the Windows build's conversions
   # of every layout into every depth are held equal to the portable ones,
@@ -77,23 +86,33 @@ for src in "${sources[@]}"; do
   depths=(1 4 8 16 32)
   case "${#pk[@]} $src" in 1\ *|*\ imrle8|*\ imalpha|*\ pilRGBA) ;; *) depths=() ;; esac
   for bits in "${depths[@]}"; do
-    if "${pk[@]}" convert "$src.bmp" -o "$src-$bits.ico" --size 32x32 --bits "$bits" 2>err.txt &&
-       "${pk[@]}" extract "$src-$bits.ico" -o "$src-$bits.bmp" 2>>err.txt &&
-       [ "$(identify -format '%wx%h' "$src-$bits.bmp" 2>/dev/null)" = 32x32 ]; then
-      pass
-      later "$src at 32x32, $bits bits: Pillow opens it at 32x32" opens "$src-$bits.bmp" 32 32
-    else
-      fail "$src at 32x32, $bits bits: $(head -c 300 err.txt)"
+    if convert_to "$src-$bits" "$src" --size 32x32 --bits "$bits"; then
+      exports+=("$src-$bits 32x32")
+      later "$src at 32x32, $bits bits: Pillow opens it at 32x32" opens "out/$src-$bits.bmp" 32 32
     fi
   done
 done
 
 # A picture with alpha made a 32-bit icon at its own size keeps every alpha
 # value ImageMagick decodes.
-if "${pk[@]}" convert imalpha.bmp -o imalpha32.ico --size 37x23 --bits 32 2>err.txt &&
-   "${pk[@]}" extract imalpha32.ico -o imalpha32.bmp 2>>err.txt; then
-  later "imalpha: a 32-bit icon keeps ImageMagick's alpha" same imalpha-ref.png imalpha32.bmp alpha
-else fail "imalpha: a 32-bit icon of it: $(head -c 300 err.txt)"; fi
+if convert_to imalpha32 imalpha --size 37x23 --bits 32; then
+  exports+=("imalpha32 37x23")
+  later "imalpha: a 32-bit icon keeps ImageMagick's alpha" same imalpha-ref.png out/imalpha32.bmp alpha
+fi
+
+"${pk[@]}" extract icons -d out --format bmp --quiet 2>extract-err.txt
+declare -A read_as
+while read -r file size; do read_as[$file]=$size; done < <(identify -format '%f %wx%h\n' out/*.bmp 2>/dev/null)
+for export in "${exports[@]}"; do
+  set -- $export
+  if [ ! -f "out/$1.bmp" ]; then
+    fail "$1: not extracted: $(grep -a -m 1 -F "$1.ico" extract-err.txt | head -c 300)"
+  elif [ "${read_as[$1.bmp]:-}" = "$2" ]; then
+    pass
+  else
+    fail "$1: ImageMagick does not read the exported bitmap as $2 (${read_as[$1.bmp]:-unreadable})"
+  fi
+done
 
 # What is still refused says why: a JPEG inside, 2 bits per pixel, an OS/2 header.
 for refused in "jpeg 内含JPEG图像的位图不支持" "bits2 每像素2位或64位的位图不支持" "os2 OS/2风格的位图不支持"; do
@@ -113,7 +132,7 @@ done
 if [ $? -eq 2 ]; then pass; else fail "convert to .png: expected a usage error"; fi
 
 # A 32-bit export of a picture with alpha keeps the alpha in the fourth byte.
-later "a 32-bit export keeps the alpha" alpha pilRGBA.bmp pilRGBA-32.bmp
+later "a 32-bit export keeps the alpha" alpha pilRGBA.bmp out/pilRGBA-32.bmp
 
 # The queued checks.
 "$py" "$here/interop.py" checks checks.txt >checked.txt 2>&1
