@@ -24,13 +24,19 @@ fi
 pk_gui_root=$PK_GUI_ROOT
 export WINEPREFIX=${PK_WINEPREFIX:-$pk_gui_root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko prompts, and no menu entries or file types made on the
+# desktop for what the prefix installs (winemenubuilder: a process each time).
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 # Wine takes the ANSI code page from the locale: zh_CN gives 936 (GBK).
 export LANG=${PK_WINE_LANG:-zh_CN.UTF-8}
 export LC_ALL=$LANG
 PK_WINE=/usr/lib/wine/wine64
 PK_WINESERVER=/usr/lib/wine/wineserver
 PK_XVFB_PID=
+# pk_wine_sys PROGRAM ARGS...: a program of Wine's system folder (reg, cmd).
+# Named by its full Windows path it starts at once; by its bare name Wine
+# starts it through start.exe, a second process that costs as much again.
+pk_wine_sys() { "$PK_WINE" "C:\\windows\\system32\\$1.exe" "${@:2}"; }
 
 # Makes $WINEPREFIX unless it exists: a copy of PK_WINEPREFIX_TEMPLATE when
 # that is set, else a new prefix.
@@ -70,7 +76,7 @@ pk_wine_keep() {
   # Refused (status 2) when a server already runs for the prefix.
   "$PK_WINESERVER" -p </dev/null >/dev/null 2>&1 || return 0
   export PK_WINE_KEPT=$WINEPREFIX
-  "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  pk_wine_sys cmd /c exit </dev/null >/dev/null 2>&1 || true
   local holder=${PK_WINE_HOLDER:-$pk_gui_root/build/win64/bin/pk_e2e_probe.exe}
   # Without a display only where the suite shows none (PK_WINE_HEADLESS=1):
   # a desktop held before the display is chosen would show nothing.
@@ -176,7 +182,7 @@ pk_gui_prepare() {
     # they all map to WenQuanYi Micro Hei, which carries the Chinese glyphs.
     local key='HKCU\Software\Wine\Fonts\Replacements' name
     for name in SimSun 宋体 NSimSun 新宋体 Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "MS Sans Serif"; do
-      "$PK_WINE" reg add "$key" /v "$name" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || return 1
+      pk_wine_sys reg add "$key" /v "$name" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 || return 1
     done
     pk_wine_settle
     touch "$marker"
@@ -187,7 +193,7 @@ pk_gui_prepare() {
   local unmanaged=$WINEPREFIX/.pk-unmanaged-tests
   if [ ! -f "$unmanaged" ]; then
     for name in pk_win_tests.exe pk_update_client.exe; do
-      "$PK_WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
+      pk_wine_sys reg add "HKCU\\Software\\Wine\\AppDefaults\\$name\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1 ||
         return 1
     done
     pk_wine_settle

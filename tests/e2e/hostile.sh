@@ -74,9 +74,9 @@ exe=$work/program/PixelkiteHostile.exe
 pk_gui_start_xvfb || exit 1
 marker=$WINEPREFIX/.pk-hostile-settings
 if [ ! -f "$marker" ]; then
-  "$PK_WINE" reg add 'HKCU\Software\Wine\AppDefaults\PixelkiteHostile.exe\X11 Driver' /v Managed /d N /f \
+  pk_wine_sys reg add 'HKCU\Software\Wine\AppDefaults\PixelkiteHostile.exe\X11 Driver' /v Managed /d N /f \
     >/dev/null 2>&1 &&
-    "$PK_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+    pk_wine_sys reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
     pk_wine_settle && touch "$marker"
 fi
 "$PK_WINE" "$probe_exe" count Pixelkite >/dev/null 2>&1 </dev/null

@@ -39,7 +39,7 @@ check() {  # check NAME COMMAND...: output to a file (Wine's processes would hol
 wine() { "$PK_WINE" "$@" </dev/null; }
 probe() { pk_probe "$@" </dev/null; }
 # The registry as text (reg prints in the console's code page).
-reg_query() { LANG=C LC_ALL=C wine reg query "$@" 2>&1 | iconv -f gbk -t utf-8 | tr -d '\r'; }
+reg_query() { LANG=C LC_ALL=C pk_wine_sys reg query "$@" </dev/null 2>&1 | iconv -f gbk -t utf-8 | tr -d '\r'; }
 has() {  # has TEXT COMMAND...: the command's output holds TEXT
   local text=$1; shift
   "$@" >"$work/has" 2>&1
@@ -115,7 +115,7 @@ fetched() { grep -c "GET $1" "$work/requests"; }  # fetched PATH-PREFIX: how man
 before_exit() {
   # Each Exit must reach the server: the library checks once a day, by its
   # record of the last check.
-  wine reg delete 'HKCU\Software\Pixelkite\NubUpdater' /f >/dev/null 2>&1 || true
+  pk_wine_sys reg delete 'HKCU\Software\Pixelkite\NubUpdater' /f </dev/null >/dev/null 2>&1 || true
 }
 program=
 start_program() {

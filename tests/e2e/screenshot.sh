@@ -22,9 +22,9 @@ trap pk_gui_stop EXIT
 pk_gui_prepare
 pk_gui_start_xvfb
 key='HKCU\Software\Wine\X11 Driver'
-"$PK_WINE" reg add "$key" /v Decorated /d N /f >/dev/null 2>&1 </dev/null
+pk_wine_sys reg add "$key" /v Decorated /d N /f >/dev/null 2>&1 </dev/null
 if [ -n "${PK_SCREENSHOT_DPI:-}" ]; then
-  "$PK_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$PK_SCREENSHOT_DPI" /f >/dev/null 2>&1 </dev/null
+  pk_wine_sys reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$PK_SCREENSHOT_DPI" /f >/dev/null 2>&1 </dev/null
   "$PK_WINESERVER" -w || true
 fi
 "$PK_WINE" "$exe" "$module" >/dev/null 2>&1 </dev/null &
@@ -55,5 +55,5 @@ geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upp
 import -window root -crop "$geometry" +repage "$out"
 [ -z "$button" ] || "$PK_WINE" "$probe_exe" close "$title" >/dev/null 2>&1 </dev/null || true
 "$PK_WINE" "$probe_exe" close Pixelkite >/dev/null 2>&1 </dev/null || true
-"$PK_WINE" reg delete "$key" /v Decorated /f >/dev/null 2>&1 </dev/null || true
+pk_wine_sys reg delete "$key" /v Decorated /f >/dev/null 2>&1 </dev/null || true
 echo "screenshot: $out ($geometry)"

@@ -35,6 +35,8 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import update_manifest  # noqa: E402
 
 WINE = "/usr/lib/wine/wine64"
+# By its full path: by its bare name Wine starts it through start.exe, a second process.
+REG = r"C:\windows\system32\reg.exe"
 CAPTION = "软件升级"  # the prompt's and the progress window's caption
 
 # What CheckForUpdate returns (updater/nub_updater.h).
@@ -162,9 +164,9 @@ def wine_path_to_unix(path):
 def set_auto_update(value):
     key = r"HKLM\SOFTWARE\Pixelkite"
     if value is None:
-        subprocess.run([WINE, "reg", "delete", key, "/f"], capture_output=True)
+        subprocess.run([WINE, REG, "delete", key, "/f"], capture_output=True)
     else:
-        subprocess.run([WINE, "reg", "add", key, "/v", "AutoUpdate", "/t", "REG_DWORD", "/d", str(value), "/f"],
+        subprocess.run([WINE, REG, "add", key, "/v", "AutoUpdate", "/t", "REG_DWORD", "/d", str(value), "/f"],
                        capture_output=True, check=True)
 
 
@@ -438,7 +440,7 @@ def main():
                  max_ms=20000, empty_folder=True)
     finally:
         set_auto_update(None)
-        subprocess.run([WINE, "reg", "delete", r"HKCU\Software\Pixelkite\NubUpdater", "/f"], capture_output=True)
+        subprocess.run([WINE, REG, "delete", r"HKCU\Software\Pixelkite\NubUpdater", "/f"], capture_output=True)
         stop_serving.set()
         run.server.shutdown()
         run.tls.shutdown()
