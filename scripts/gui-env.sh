@@ -76,12 +76,20 @@ pk_wine_keep() {
   # Refused (status 2) when a server already runs for the prefix.
   "$PK_WINESERVER" -p </dev/null >/dev/null 2>&1 || return 0
   export PK_WINE_KEPT=$WINEPREFIX
-  pk_wine_sys cmd /c exit </dev/null >/dev/null 2>&1 || true
   local holder=${PK_WINE_HOLDER:-$pk_gui_root/build/win64/bin/pk_e2e_probe.exe}
   # Without a display only where the suite shows none (PK_WINE_HEADLESS=1):
   # a desktop held before the display is chosen would show nothing.
   if { [ -n "${DISPLAY:-}" ] || [ "${PK_WINE_HEADLESS:-}" = 1 ]; } && [ -f "$holder" ]; then
+    # The first program starts the server, the services and the desktop
+    # (looking for windows needs it), and is gone before the holder and
+    # the suite's programs start: the desktop's explorer.exe must not be
+    # started by a program whose output a test reads, or the reader waits
+    # for it to end.
+    "$PK_WINE" "$holder" count Pixelkite </dev/null >/dev/null 2>&1 || true
     ("$PK_WINE" "$holder" keep-desktop - </dev/null >/dev/null 2>&1 &)
+  else
+    # (By its bare name: through start.exe, which starts the desktop too.)
+    "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
   fi
 }
 # pk_wine_rerun EXE ARGS...: runs a Windows program that never fails without

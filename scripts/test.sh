@@ -163,7 +163,8 @@ headless() {
   export PK_WINE_KEPT=$PK_WINEPREFIX
   "$@"
 }
-ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 "${@:2}"; }
+# (A test that hangs fails after 15 minutes rather than holding the run.)
+ctest_in() { ctest --test-dir "build/$1" --output-on-failure -j1 --timeout 900 "${@:2}"; }
 # The Windows tests include GUI tests (and a list-box cross-check), so they
 # run on a private Xvfb with the Chinese fonts in the prefix.
 win64_under_wine() {
