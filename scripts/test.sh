@@ -185,6 +185,9 @@ build -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON native pixelkite pk_man_page pk_hos
 suite native ctest_in native -R '^(cli|deb_package)$'
 
 build win64
+# The program opens a hostile corpus, file after file, in one running window.
+# (First: it is the longest suite, one program after another.)
+suite --again gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 # The GUI tests and the updater's windows on a display; the rest, headless,
 # beside them (one chain of five took the longest of any suite).
 suite --again win64-wine-gui win64_under_wine -R '^(win|updater_loopback)$'
@@ -205,8 +208,6 @@ for part in files names; do
 done
 # The 64-bit installer in a fresh prefix: install, update on Exit, uninstall.
 suite --again gui-install tests/e2e/install.sh "$root/build/win64"
-# The program opens a hostile corpus, file after file, in one running window.
-suite --again gui-hostile tests/e2e/hostile.sh "$root/build/win64" "$root/build/native/bin/pk_hostile_corpus"
 
 build native-asan
 # (The package is built and installed from the plain tree, above.)
