@@ -80,13 +80,19 @@ pk_wine_keep() {
   # Without a display only where the suite shows none (PK_WINE_HEADLESS=1):
   # a desktop held before the display is chosen would show nothing.
   if { [ -n "${DISPLAY:-}" ] || [ "${PK_WINE_HEADLESS:-}" = 1 ]; } && [ -f "$holder" ]; then
-    # The first program starts the server, the services and the desktop
-    # (looking for windows needs it), and is gone before the holder and
-    # the suite's programs start: the desktop's explorer.exe must not be
-    # started by a program whose output a test reads, or the reader waits
-    # for it to end.
-    "$PK_WINE" "$holder" count Pixelkite </dev/null >/dev/null 2>&1 || true
-    ("$PK_WINE" "$holder" keep-desktop - </dev/null >/dev/null 2>&1 &)
+    # The holder is the first program: it starts the services and the
+    # desktop, and says so once it holds the desktop. Until then no other
+    # program starts: a desktop that a test's own program started would
+    # keep that program's output open (explorer.exe inherits it), and the
+    # test reading it would wait for ever.
+    local said=$WINEPREFIX/.pk-desktop-kept i
+    rm -f "$said"
+    ("$PK_WINE" "$holder" keep-desktop - </dev/null >"$said" 2>/dev/null &)
+    for i in $(seq 600); do
+      grep -q kept "$said" 2>/dev/null && return 0
+      sleep 0.1
+    done
+    echo "gui-env: the desktop holder said nothing within a minute" >&2
   else
     # (By its bare name: through start.exe, which starts the desktop too.)
     "$PK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true

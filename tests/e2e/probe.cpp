@@ -820,6 +820,10 @@ int Dispatch(int argc, char** argv) {
     // and ends its explorer.exe, a second after the last thread using it
     // ends, and starts both again for the next program.
     ::GetDesktopWindow();
+    // Said once the desktop is held: the scripts wait for it before they
+    // start a program whose output they read.
+    std::printf("desktop kept\n");
+    std::fflush(stdout);
     ::Sleep(INFINITE);
     return 0;
   }
