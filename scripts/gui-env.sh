@@ -63,7 +63,8 @@ pk_wine_prefix() {
 # last program: the next program then starts them all again, which costs
 # twice or three times what the program itself does. Test suites that run
 # hundreds of short programs keep one up instead. The first program starts
-# the service processes, and they keep its file descriptors: it holds none.
+# the service processes, and they keep its file descriptors: it holds no
+# pipe that a test reads.
 # The same goes for the desktop and its explorer.exe, which Wine ends a
 # second after the last program with a window: with a display, a helper
 # that never ends holds it (the probe's "keep-desktop", when the win64 tree has it),

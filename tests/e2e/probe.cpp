@@ -173,12 +173,10 @@ int Minimised(HWND dialog, const char* exePath) {
     ::FillRect(memory, &all, magenta);
     ::DrawIcon(memory, 0, 0, icon);
     int compared = 0, differing = 0, looks = 0;
-    // On a loaded machine two things can happen behind the probe's back, up
-    // to seconds later: the copies of the program started beside it sit at
-    // the same place, and the one activated next comes up over this one;
-    // and Wine, with no window manager, now and then restores the window it
-    // had minimised. So before each look, for up to ten seconds, the window
-    // is minimised again if it was restored, and raised.
+    // On a loaded machine Wine, with no window manager, now and then
+    // restores the window it had minimised, up to seconds later, and another
+    // window may come up over it. So before each look, for up to ten
+    // seconds, the window is minimised again if it was restored, and raised.
     int minimisedAgain = 0;
     for (; looks < 20 && (looks == 0 || differing * 20 >= compared); ++looks) {
       if (!::IsIconic(dialog)) {
